@@ -1,0 +1,11 @@
+#include "api/log_channel.h"
+#include "api/process_state.h"
+#include "lumora/lumora.h"
+#include "platform/tools.h"
+
+extern "C" LUMORA_API int Get_DriverVersion(char* text) {
+    if (!text) return LUMORA_E_NOT_FOUND;
+    strxcat(text, LUMORA_DRIVER_VERSION, 80);
+    LogPrint(LOG_CALL, "Get_DriverVersion %s", text);
+    return 0;
+}

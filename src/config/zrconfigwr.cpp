@@ -1,0 +1,65 @@
+#include "config/zrconfigwr.h"
+
+#include "platform/plugin_loader.h"
+
+namespace {
+constexpr const char* kLibrary = "libzrconfig.so";
+
+template <typename F>
+void Bind(void* handle, F*& slot, const char* name) {
+    slot = reinterpret_cast<F*>(platform::PluginSymbol(handle, name));
+}
+}  // namespace
+
+zrconfigwr::zrconfigwr() {
+    handle_ = platform::LoadPlugin(kLibrary);
+    if (!handle_) return;
+    Bind(handle_, init_, "ZRCInit");
+    Bind(handle_, getVersion_, "ZRCGetVersion");
+    Bind(handle_, getCfgPath_, "ZRCGetCfgPath");
+    Bind(handle_, getNamePart_, "ZRCGetNamePart");
+    Bind(handle_, getDir_, "ZRCGetDir");
+    Bind(handle_, getLogConfiguration_, "ZRCGetLogConfiguration");
+    Bind(handle_, index2DeviceType_, "ZRCIndex2DeviceType");
+    Bind(handle_, getDeviceTypeCount_, "ZRCGetDeviceTypeCount");
+    Bind(handle_, getDeviceTypeDesc_, "ZRCGetDeviceTypeDesc");
+    Bind(handle_, replaceTemplateWithCurrentChild_, "ZRCReplaceTemplateWithCurrentChild");
+    Bind(handle_, deleteChildren_, "ZRCDeleteChildren");
+    Bind(handle_, getMethodIni_, "ZRCGetMethodIni");
+    if (init_) init_();
+}
+
+zrconfigwr::~zrconfigwr() { platform::UnloadPlugin(handle_); }
+
+const char* zrconfigwr::ZRCGetVersion() {
+    return getVersion_ ? getVersion_() : "zrconfig.dll not available";
+}
+const char* zrconfigwr::ZRCGetNamePart() { return getNamePart_ ? getNamePart_() : ""; }
+int zrconfigwr::ZRCGetCfgPath(int selector, char* out, int flags) {
+    return getCfgPath_ ? getCfgPath_(selector, out, flags) : ZRC_MISSING;
+}
+int zrconfigwr::ZRCGetDir(int selector, char* out, int flags) {
+    return getDir_ ? getDir_(selector, out, flags) : ZRC_MISSING;
+}
+int zrconfigwr::ZRCGetLogConfiguration(int selector, char* target, int* level, char* option) {
+    return getLogConfiguration_ ? getLogConfiguration_(selector, target, level, option)
+                                : ZRC_MISSING;
+}
+int zrconfigwr::ZRCIndex2DeviceType(int index) {
+    return index2DeviceType_ ? index2DeviceType_(index) : ZRC_MISSING;
+}
+int zrconfigwr::ZRCGetDeviceTypeCount() {
+    return getDeviceTypeCount_ ? getDeviceTypeCount_() : ZRC_MISSING;
+}
+int zrconfigwr::ZRCGetDeviceTypeDesc(int a, int b, int c, int d, int e, int f) {
+    return getDeviceTypeDesc_ ? getDeviceTypeDesc_(a, b, c, d, e, f) : ZRC_MISSING;
+}
+int zrconfigwr::ZRCReplaceTemplateWithCurrentChild(int a) {
+    return replaceTemplateWithCurrentChild_ ? replaceTemplateWithCurrentChild_(a) : ZRC_MISSING;
+}
+int zrconfigwr::ZRCDeleteChildren(int a) {
+    return deleteChildren_ ? deleteChildren_(a) : ZRC_MISSING;
+}
+int zrconfigwr::ZRCGetMethodIni(int a, int b, int c) {
+    return getMethodIni_ ? getMethodIni_(a, b, c) : ZRC_MISSING;
+}

@@ -1,0 +1,101 @@
+// The image finder: reads the scan-data stream, finds plate ranges, rebuilds and writes images.
+// The one process-wide ScannerDevice is an Imagefind (EPP) or an ImageFindUSB.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include "hardware/hw_access.h"
+#include "imagefile/image_desc.h"
+#include "lumora/lumora.h"
+
+struct ScanBlock {
+    int32_t Y;
+    int32_t AnfX;
+    int32_t EndX;
+    uint32_t Offset;  // byte offset of the first value in the temporary file; 0xFFFFFFFF = none
+};
+
+struct PlateRange {
+    int32_t AnfX;
+    int32_t AnfY;
+    int32_t EndX;
+    int32_t EndY;
+};
+
+constexpr int MAX_BLOCKS = 100000;
+constexpr int MAX_RANGES = 1000;
+constexpr int PRESCAN_LINES = 32;
+constexpr int PRESCAN_MAX = 1024;
+constexpr uint32_t CHUNK_BYTES = 40960;
+constexpr uint32_t NO_OFFSET = 0xFFFFFFFFu;
+
+constexpr uint8_t INTERFACE_EPP = 1;
+constexpr uint8_t INTERFACE_USB = 2;
+
+class Imagefind : public HW_access {
+public:
+    Imagefind();
+    ~Imagefind() override;
+
+    // Stream scanning and ranges.
+    int ReadScanData(int* emptyLines);
+    void AddBlock(const uint16_t* values, int count, int anfX, int endX, int y);
+    void StoreBlock(const uint16_t* values, int count, int anfX, int endX, int y);
+    void ProcessRanges(bool final);
+    void ResetBuffers();
+    int ReadDemoLine(uint16_t* buffer, uint32_t* bytes);
+
+    // Prescan lines.
+    int SetPrescanMode(int length);
+    void BuildPrescanLine();
+    bool PrescanAvailable() const { return PrescanWrite != PrescanRead; }
+    void GetPrescanLine(uint8_t* out);
+
+    // Single-line capture for the calibration.
+    int ReadWord(bool reset);
+    int ReadLine(uint16_t* out, int maxWords, int* count);
+
+    // Reconstruction.
+    int CollectImage(int range, ImageDesc* out);
+    int WriteImageLines(int range, const char* fileName);
+    void WriteBinnedLine(uint16_t* line, int count, FILE* file, uint16_t* accumulator, bool second);
+
+    // Image output.
+    void ProduceImage(int range);
+    void MakeImageName(char* out, int number) const;  // out: 1024 bytes
+    int PendingImages() const { return ImageCounter - ImagesReported; }
+    int NextImageName(char* out);
+    void InitImageCounter();
+    int FindOldImage(char* path, bool first);
+    void FillImageInfo(ImageInfo* info, int range);
+    int RunImoScript(uint32_t size, uint16_t* pixels, const char* scriptPath);
+
+    uint8_t InterfaceKind = INTERFACE_EPP;
+
+    int32_t MinImagePixels = 0;
+    FILE* RTempfile = nullptr;
+    FILE* WTempfile = nullptr;
+    int32_t Akt_Y = 0;
+    char ImageDir[1024] = "C:\\";
+    int32_t AnzPixLine = 0;
+    double* CalibFactors = nullptr;
+    int32_t CalibCount = 0;  // entries of CalibFactors (Anz_Pix)
+    uint8_t DemoActive = 0;
+    uint8_t FastDemo = 0;
+    ImageDesc DemoImage;
+    int32_t DemoLine = -1000;
+    uint16_t DemoOffset = 0;
+    uint8_t OverflowLogged = 0;
+    int32_t AnzBlocks = 0;
+    int32_t ImagesReported = 0;
+    int32_t ImageCounter = 0;
+    uint8_t BinToggle = 0;
+    int32_t AnzRanges = 0;
+    int32_t LastCollect = 0;
+    int32_t PrescanStepX = 1, PrescanStepY = 1, PrescanLength = 0, PrescanDivisor = 256;
+    int32_t PrescanWrite = 0, PrescanRead = 0;
+    PlateRange Rangebuffer[MAX_RANGES + 2];  // numbered 1 ... 1000
+    ScanBlock Blockbuffer[MAX_BLOCKS + 1];   // the open block lives at [AnzBlocks]
+    uint8_t PrescanRing[PRESCAN_LINES][PRESCAN_MAX];
+};
+
+extern Imagefind* ScannerDevice;  // null while the scanner is closed

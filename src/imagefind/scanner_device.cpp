@@ -1,0 +1,3 @@
+#include "imagefind/imagefind.h"
+
+Imagefind* ScannerDevice = nullptr;

@@ -1,0 +1,65 @@
+// Close_Scanner on the local interface.
+#include "api/local_ops.h"
+#include "api/log_channel.h"
+#include "api/process_state.h"
+#include "config/scanner_settings.h"
+#include "diagnostics/device_memory.h"
+#include "imagefile/zrip_wrapper.h"
+#include "imagefind/imagefind.h"
+#include "scanner/scanner_state.h"
+
+namespace {
+constexpr int IDPROM_MOTOR_WORD = 0x92;
+constexpr uint16_t MOTOR_NOT_PAPST = 0x100;
+}  // namespace
+
+int Local_Close_Scanner() {
+    if (!ScannerOpen) return 0;
+    Imagefind* dev = ScannerDevice;
+    if (!dev) return LUMORA_E_NOT_OPEN;
+    LogPrint(LOG_INFO, "enter Close_Scanner");
+
+    if (!(IdpromWord(IDPROM_MOTOR_WORD) & MOTOR_NOT_PAPST)) {
+        LogPrint(LOG_INFO, "Papstmotor");
+        if (Settings.PentaPrismStandby) {
+            LogPrint(LOG_INFO, "Pentaprismamotor off");
+            dev->PentamotorOff();
+        }
+    } else {
+        LogPrint(LOG_INFO, "kein Papstmotor");
+    }
+
+    dev->ShuttleCommand(4);
+    dev->SetLaserMode(0);
+    dev->SetHighVoltageEnable(0);
+    dev->SetAcquisition(0);
+    dev->SetSlotLines(0);
+    dev->ClearReadBlock();
+
+    if (CountersChanged) WriteDataProm(dev);
+    RemoveTemporaryFile(LOG_WARNING);
+    if (dev->txErrors) LogPrint(LOG_INFO, "%i TX-Errors repaired", int(dev->txErrors));
+    dev->Free_Interface();
+
+    int result = 0;
+    int pending = dev->PendingImages();
+    if (pending > 0) {
+        LogPrint(LOG_WARNING, "%i Images not reported to application", pending);
+        result = LUMORA_W_OLD_IMAGES;
+    }
+    if (dev->DemoImage.pixels) {
+        Zrip().Destroy_Image(&dev->DemoImage);
+        dev->DemoImage = ImageDesc{};
+    }
+
+    ScannerOpen = false;
+    ScannerActive = false;
+    CleanupPending = false;
+    CleanupCounter = 0;
+    delete[] dev->CalibFactors;
+    dev->CalibFactors = nullptr;
+    dev->CalibCount = 0;
+    ScannerDevice = nullptr;
+    delete dev;
+    return result;
+}

@@ -1,0 +1,144 @@
+// Small control and query functions of the open scanner.
+#include <cstdlib>
+#include <cstring>
+
+#include "api/local_ops.h"
+#include "api/log_channel.h"
+#include "api/process_state.h"
+#include "config/scanner_settings.h"
+#include "hardware/registers.h"
+#include "imagefind/imagefind.h"
+#include "platform/tools.h"
+#include "scanner/scanner_state.h"
+
+namespace {
+bool IsOpen() { return ScannerOpen && ScannerDevice; }
+
+bool IsServiceCommand(unsigned code) {
+    return (code >= 0x1000 && code <= 0x1011) || code == 0x1100 || code == 0x1101;
+}
+}  // namespace
+
+int Local_Ext_ScannerCTRL(unsigned code, const void* in, int inSize, void* out, int outSize,
+                          int* outLen) {
+    if (outLen) *outLen = 0;
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    if (!IsServiceCommand(code)) return LUMORA_E_UNKNOWN_CTRL;
+    // The service command set is not part of this build yet.
+    LogPrint(LOG_ERROR, "service command 0x%04X not available", code);
+    return LUMORA_E_INIT;
+}
+
+int Local_Run_BeltdriveEx(int speed) {
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    if (ScannerActive) return LUMORA_E_ARMED;
+    Imagefind* dev = ScannerDevice;
+    int s = speed < 0 ? (speed == INT32_MIN ? 255 : -speed) : speed;
+    if (s > 255) s = 255;
+    if (s == 0) {
+        dev->ShuttleCommand(0);
+        dev->SetupShuttle(Settings.SMOT, int32_t(Settings.StepsAB));
+        return 0;
+    }
+    dev->SetAcquisition(0);
+    dev->SetupShuttle(uint32_t(288 - s) * 4, 0);
+    dev->ShuttleCommand(speed > 0 ? 1 : 3);
+    return 0;
+}
+
+int Local_SetEraseMode(int mode) {
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    if (IsCalyxa())
+        ScannerDevice->RegWrite(reg::LAMP_ERASE, mode != 0 ? 0 : 2);
+    else
+        ScannerDevice->RegWrite(reg::ERASE_MODE, mode != 0 ? 2 : 0);
+    return 0;
+}
+
+int Local_Set_Prescanmode(int length) {
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    int r = ScannerDevice->SetPrescanMode(length);
+    if (length > PRESCAN_MAX - 1) return LUMORA_E_RANGE;
+    return r;
+}
+
+int Local_Get_Prescanline(void* line) {
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    ScannerDevice->GetPrescanLine(static_cast<uint8_t*>(line));
+    return 0;
+}
+
+int Local_Get_ScannerFeatures(ScannerFeatures* f) {
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    uint16_t id = Device.DeviceTypeId;
+    f->deviceTypeId = id;
+    f->slotCount = (id == 12 || id == 2) ? 2 : 4;
+    f->extraFeature = Device.ExtraFeature;
+    f->intraFeature = Device.IntraFeature;
+    f->bleachingFeature = Device.BleachingFeature;
+    f->polygonSpeed = id == 12 ? 6300 : 4000;
+    f->laserEmissionPower = Device.LaserEmissionPower;
+    return 0;
+}
+
+int Local_Get_ScannerDiag(ScannerDiag* d) {
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = ScannerDevice;
+    int result = 0;
+    if (IsCalyxa()) {
+        d->slot[0] = dev->RegRead(reg::LAMP1_STATUS);
+        d->slot[1] = dev->RegRead(reg::LAMP2_STATUS);
+        d->slot[2] = 0;
+        d->slot[3] = 0;
+        d->lamp[0] = dev->RegRead(reg::LAMP1_43);
+        d->lamp[1] = dev->RegRead(reg::LAMP2_4B);
+        d->reserved = 0;
+    } else {
+        memset(d, 0, 8);
+        if (Device.BleachingFeature && (dev->RegRead(reg::STATUS) & 0x20)) {
+            EraseUnitInfo unit{};
+            dev->ReadEraseUnit(&unit);
+            if (unit.lampStatus & 0x02) {
+                memset(d->slot, 0x80, 4);
+                result = -1150;
+            }
+            if (unit.lampStatus & 0x04) memset(d->slot, 0x04, 4);
+        }
+    }
+    static const struct {
+        uint8_t bit;
+        int base;
+    } order[] = {{0x02, 1100}, {0x04, 1104}, {0x01, 1108}, {0x08, 1112}};
+    for (int b = 0; b < 4; b++)
+        for (const auto& o : order)
+            if (d->slot[b] & o.bit) return -(o.base + b);
+    return result;
+}
+
+int Local_Get_Serialnumber(char* text) {
+    if (!IsOpen()) {
+        strcpy(text, "Scanner not open");
+        return LUMORA_E_NOT_OPEN;
+    }
+    strxcpy(text, Device.SerialId, sizeof Device.SerialId);
+    return 0;
+}
+
+int Local_Set_ImageFilterMode(int mode) {
+    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    if (mode == 0) {
+        FilterEnabledSaved = FilterEnabled;
+        FilterEnabled = false;
+        LogPrint(LOG_INFO, "Imagefilter disabled by application");
+    } else if (mode == 1) {
+        FilterEnabled = FilterEnabledSaved;
+        if (FilterEnabled) LogPrint(LOG_INFO, "Imagefilter enabled by application");
+    }
+    return 0;
+}
+
+int Local_ATRIUM_Mode(int mode, int code) {
+    AtriumMode = mode == 1;
+    if (ScannerOpen && mode == 1) LogPrint(LOG_INFO, "ATRIUM_Mode active");
+    return 0;
+}

@@ -1,0 +1,10 @@
+#include "scanner/scanner_state.h"
+
+#include "config/scanner_settings.h"
+
+bool CleanupPending = false;
+int CleanupCounter = 0;
+bool PlateStarted = false;
+int PlateStartLine = 0;
+
+bool IsCalyxa() { return Device.ScannerKind == SCANNER_KIND_CALYXA; }

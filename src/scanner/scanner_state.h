@@ -1,0 +1,24 @@
+// Process-wide state of the local scanner between calls, and the shared steps of open,
+// scan cycle and close.
+#pragma once
+#include <cstdint>
+
+// Scan cycle bookkeeping (kept between status calls).
+extern bool CleanupPending;   // image data went to the image builder; plate not finished
+extern int CleanupCounter;    // consecutive data chunks without a plate end
+extern bool PlateStarted;     // demo mode: a plate start was seen
+extern int PlateStartLine;    // demo mode: line count up to which demo lines were served
+
+// Stops the hardware, removes the temporary file, frees and destroys ScannerDevice and clears
+// ScannerOpen/ScannerActive. Without a device only the two flags are cleared.
+void DeviceShutdown();
+
+// Closes both temporary-file streams of the device and deletes the temporary file. A file
+// that cannot be removed is logged at `failLevel`.
+void RemoveTemporaryFile(int failLevel);
+
+// Ambient light: 100 ADC readings; level = mean. 0, -10000 (too bright) or -4 while armed.
+int MeasureLightLevel(int* level);
+
+// True for the second scanner model.
+bool IsCalyxa();

@@ -1,0 +1,51 @@
+// The one device shut-down routine, run on every failed open step after the device exists.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "api/log_channel.h"
+#include "api/process_state.h"
+#include "config/paths.h"
+#include "imagefind/imagefind.h"
+#include "scanner/scanner_state.h"
+
+void RemoveTemporaryFile(int failLevel) {
+    Imagefind* dev = ScannerDevice;
+    if (!dev) return;
+    if (dev->RTempfile) {
+        fclose(dev->RTempfile);
+        dev->RTempfile = nullptr;
+    }
+    if (!dev->WTempfile) return;
+    fclose(dev->WTempfile);
+    dev->WTempfile = nullptr;
+
+    char path[1024] = "";
+    GetTempFile(path, sizeof path);
+    if (path[0] && remove(path) == 0) {
+        LogPrint(LOG_INFO, "temporary file %s removed", path);
+    } else {
+        int err = path[0] ? errno : ENOENT;
+        LogPrint(failLevel, "temporary file NOT removed (system error %d: %s)", err, strerror(err));
+    }
+}
+
+void DeviceShutdown() {
+    Imagefind* dev = ScannerDevice;
+    if (dev) {
+        dev->ShuttleCommand(4);
+        dev->SetLaserMode(0);
+        dev->SetHighVoltageEnable(0);
+        dev->SetAcquisition(0);
+        dev->SetSlotLines(0);
+        RemoveTemporaryFile(LOG_INFO);
+        dev->Free_Interface();
+        delete[] dev->CalibFactors;
+        dev->CalibFactors = nullptr;
+        dev->CalibCount = 0;
+        ScannerDevice = nullptr;
+        delete dev;
+    }
+    ScannerOpen = false;
+    ScannerActive = false;
+}

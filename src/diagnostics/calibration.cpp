@@ -27,6 +27,7 @@ struct CalibHeader {
 // Lines 1 to 8. False when a line is missing or malformed.
 bool ReadHeader(FILE* f, CalibHeader* h) {
     if (fscanf(f, "%64[^\n]", h->serial) != 1) return false;
+    fscanf(f, "%*[^\n]");  // the rest of an overlong first line
     if (fscanf(f, "%16i", &h->startPixel) != 1) return false;
     if (fscanf(f, "%16i", &h->count) != 1) return false;
     if (fscanf(f, "%16i", &h->spacing) != 1) return false;
@@ -49,6 +50,7 @@ int ReadCalibrationHeader(const char* path, char* serial, char* date) {
     char first[CALIB_SERIAL_SIZE];
     if (fscanf(f, "%64[^\n]", first) == 1) {
         strcpy(serial, first);
+        fscanf(f, "%*[^\n]");
         int a, b, c;
         if (fscanf(f, "%16i %16i %16i", &a, &b, &c) == 3 && fscanf(f, "%16s", line) == 1)
             strcpy(date, line);

@@ -161,7 +161,9 @@ void LoadDemoImage(const char* set, ScannerSettings* s) {
     }
     dir[sizeof dir - 1] = '\0';
     char path[1024];
-    std::snprintf(path, sizeof path, "%s/%s", dir, name);
+    strxcpy(path, dir, sizeof path);
+    strxcat(path, "/", sizeof path);
+    strxcat(path, name, sizeof path);
     ImageDesc* image = &ScannerDevice->DemoImage;
     if (image->pixels) Zrip().Destroy_Image(image);
     *image = ImageDesc{};
@@ -309,7 +311,7 @@ int Get_Konfigpara(ScannerSettings* s, int setNumber) {
     s->Scale = scale;
 
     // 12. Scan window.
-    const int windowDivisor = s->ADC_Ovs * s->Penta * 6;
+    const double windowDivisor = double(int64_t(s->ADC_Ovs) * s->Penta * 6);
     s->Anz_Pix = RoundR(g.scanRange * 1.0e7 / windowDivisor);
     s->Blk_Pix = RoundR((360.0 - g.scanRange - g.solPos) * 1.0e7 / windowDivisor);
     for (int i = 0; i < 7; ++i) Device.AngleTable[i] = RoundR(i * 45 / g.scanRange * s->Anz_Pix);

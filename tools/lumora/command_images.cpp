@@ -7,19 +7,13 @@ namespace {
 
 int RunImages(Library& library, const std::vector<std::string>& args);
 
-const Command& Self() {
-    for (const Command& c : Commands())
-        if (c.run == RunImages) return c;
-    return Commands().front();
-}
-
 int RunImages(Library& library, const std::vector<std::string>& args) {
     bool details = false;
     for (const std::string& a : args) {
         if (a == "--info")
             details = true;
         else
-            return UsageError(Self(), "unexpected argument: " + a);
+            return UsageError("images", "unexpected argument: " + a);
     }
     auto first = LUMORA_FUNCTION(library, Get_FirstOldImageName);
     auto next = LUMORA_FUNCTION(library, Get_NextOldImageName);

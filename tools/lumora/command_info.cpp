@@ -8,12 +8,6 @@ namespace {
 
 int RunInfo(Library& library, const std::vector<std::string>& args);
 
-const Command& Self() {
-    for (const Command& c : Commands())
-        if (c.run == RunInfo) return c;
-    return Commands().front();
-}
-
 int RunInfo(Library& library, const std::vector<std::string>& args) {
     int set = 0;
     for (size_t i = 0; i < args.size(); i++) {
@@ -23,7 +17,7 @@ int RunInfo(Library& library, const std::vector<std::string>& args) {
             i++;
             continue;
         }
-        return UsageError(Self(), "unexpected argument: " + args[i]);
+        return UsageError("info", "unexpected argument: " + args[i]);
     }
     auto open = LUMORA_FUNCTION(library, Open_Scanner);
     auto close = LUMORA_FUNCTION(library, Close_Scanner);

@@ -61,12 +61,6 @@ struct Api {
     }
 };
 
-const Command& Self() {
-    for (const Command& c : Commands())
-        if (c.run == RunScan) return c;
-    return Commands().front();
-}
-
 bool ParseNumber(const std::string& text, double* out) {
     char* end = nullptr;
     double v = strtod(text.c_str(), &end);
@@ -184,7 +178,7 @@ int RunScan(Library& library, const std::vector<std::string>& args) {
         } else if (a == "--png8") {
             o.png8 = true;
         } else {
-            return UsageError(Self(), "unexpected argument: " + a);
+            return UsageError("scan", "unexpected argument: " + a);
         }
     }
     Api api{};

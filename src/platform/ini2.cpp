@@ -2,8 +2,8 @@
 // were set and every other byte stays as it was.
 //
 // Syntax: "[name]" starts a section; "key = value" sets a key; a line whose first non-blank
-// character is ';' or '#' is a comment. A ';' or '#' that starts the value or follows a blank
-// inside it begins an inline comment ("Level = 5   ; detail"). Any other line is kept as it
+// character is ';' or '#' is a comment. A ';' or '#' that follows a blank begins an inline
+// comment ("Level = 5   ; detail"; but "Color=#FF" keeps its value). Any other line is kept as it
 // stands and otherwise ignored. Names compare without regard to case (ASCII); keys and values
 // are trimmed of blanks. Keys before the first section belong to the section "".
 //
@@ -152,10 +152,9 @@ struct ini2::Impl {
             if (kb == ke) continue;
             size_t vb = eq + 1, ve = e;
             while (vb < ve && (raw[vb] == ' ' || raw[vb] == '\t')) ++vb;
-            // Inline comment: ';' or '#' at the value start or after a blank.
+            // Inline comment: ';' or '#' after a blank (raw[eq] is '=', so i - 1 is safe).
             for (size_t i = vb; i < ve; ++i) {
-                if ((raw[i] == ';' || raw[i] == '#') &&
-                    (i == vb || raw[i - 1] == ' ' || raw[i - 1] == '\t')) {
+                if ((raw[i] == ';' || raw[i] == '#') && (raw[i - 1] == ' ' || raw[i - 1] == '\t')) {
                     ve = i;
                     break;
                 }

@@ -26,7 +26,9 @@ const char* kSample =
     "Empty=\r\n"
     "\r\n"
     "[Interface]\r\n"
-    "Type=EPP\r\n";
+    "Type=EPP\r\n"
+    "Color=#FF;00\r\n"
+    "Note=   ; only a comment\r\n";
 
 TEST(Ini2, LookupsIgnoreCaseTrimAndSkipComments) {
     TempDir dir;
@@ -39,6 +41,8 @@ TEST(Ini2, LookupsIgnoreCaseTrimAndSkipComments) {
     EXPECT_EQ(Text(ini, "INTERFACE", "type"), "EPP");
     EXPECT_EQ(Text(ini, "Scanner", "Scale"), "1.25");
     EXPECT_EQ(Text(ini, "Scanner", "Empty"), "");
+    EXPECT_EQ(Text(ini, "Interface", "Color"), "#FF;00");
+    EXPECT_EQ(Text(ini, "Interface", "Note"), "");
     EXPECT_EQ(Text(ini, "Scanner", "; clinic configuration"), "?");
     EXPECT_EQ(Text(ini, "Scanner", "# laser limits"), "?");
 
@@ -109,6 +113,8 @@ TEST(Ini2, WriteChangesOnlyTheSetKeys) {
         "\r\n"
         "[Interface]\r\n"
         "Type=EPP\r\n"
+        "Color=#FF;00\r\n"
+        "Note=   ; only a comment\r\n"
         "[Extra]\r\n"
         "Key=v\r\n";
     EXPECT_EQ(TempDir::read(path), want);

@@ -31,6 +31,9 @@
 
 namespace {
 
+// A configuration is a few kilobytes; anything beyond this is not one (a device, a stream).
+constexpr size_t kMaxFileSize = size_t(64) << 20;
+
 struct Line {
     std::string raw;          // the bytes of the line including its line ending
     size_t valueBegin = 0;    // key lines: span of the value inside raw
@@ -252,8 +255,9 @@ int ini2::load(const char* file) {
     std::string data;
     char chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.append(chunk, n);
-    bool failed = std::ferror(f) != 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && data.size() <= kMaxFileSize)
+        data.append(chunk, n);
+    bool failed = std::ferror(f) != 0 || data.size() > kMaxFileSize;
     std::fclose(f);
     if (failed) return -1;
     impl_->text = std::move(data);

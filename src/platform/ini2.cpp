@@ -355,6 +355,9 @@ int ini2::write(const char* file) {
     }
     mode_t mode = exists ? (st.st_mode & 07777) : mode_t(0644);
     if (ok && fchmod(fd, mode) != 0) ok = false;
+    // Keep the owner where we may (a privileged process must not take the file over).
+    if (ok && exists && (st.st_uid != geteuid() || st.st_gid != getegid()))
+        (void)!fchown(fd, st.st_uid, st.st_gid);
     if (ok && fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = false;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -177,6 +178,15 @@ TEST(Ini2, WriteReplacesAtomicallyKeepingModeAndLinks) {
     struct stat st{};
     stat(real.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    if (geteuid() == 0) {  // a privileged writer keeps the file's owner
+        ASSERT_EQ(chown(real.c_str(), 1234, 1235), 0);
+        ini.set("A", "x", "6");
+        ASSERT_EQ(ini.write(), 0);
+        stat(real.c_str(), &st);
+        EXPECT_EQ(st.st_uid, 1234u);
+        EXPECT_EQ(st.st_gid, 1235u);
+    }
 }
 
 TEST(Ini2, DuplicatesFirstOccurrenceWins) {

@@ -424,6 +424,7 @@ int OpenSequence(int paramSet) {
     GetTempFile(tempPath, sizeof tempPath);
     tempPath[sizeof tempPath - 1] = 0;
     if (tempPath[0]) {
+        strxcpy(TempFilePath, tempPath, sizeof TempFilePath);
         dev->WTempfile = fopen_ex(tempPath, "wb");
         if (dev->WTempfile) dev->RTempfile = fopen_ex(tempPath, "rb");
     }

@@ -8,3 +8,4 @@ bool PlateStarted = false;
 int PlateStartLine = 0;
 
 bool IsCalyxa() { return Device.ScannerKind == SCANNER_KIND_CALYXA; }
+char TempFilePath[1024] = "";

@@ -9,6 +9,9 @@ extern int CleanupCounter;    // consecutive data chunks without a plate end
 extern bool PlateStarted;     // demo mode: a plate start was seen
 extern int PlateStartLine;    // demo mode: line count up to which demo lines were served
 
+// The temporary file opened by the open sequence ("" when none); removed at close.
+extern char TempFilePath[1024];
+
 // Stops the hardware, removes the temporary file, frees and destroys ScannerDevice and clears
 // ScannerOpen/ScannerActive. Without a device only the two flags are cleared.
 void DeviceShutdown();

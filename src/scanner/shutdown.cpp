@@ -5,7 +5,7 @@
 
 #include "api/log_channel.h"
 #include "api/process_state.h"
-#include "config/paths.h"
+#include "platform/tools.h"
 #include "imagefind/imagefind.h"
 #include "scanner/scanner_state.h"
 
@@ -20,8 +20,9 @@ void RemoveTemporaryFile(int failLevel) {
     fclose(dev->WTempfile);
     dev->WTempfile = nullptr;
 
-    char path[1024] = "";
-    GetTempFile(path, sizeof path);
+    char path[sizeof TempFilePath];
+    strxcpy(path, TempFilePath, sizeof path);
+    TempFilePath[0] = 0;
     if (path[0] && remove(path) == 0) {
         LogPrint(LOG_INFO, "temporary file %s removed", path);
     } else {

@@ -109,6 +109,10 @@ public:
     }
 
     void TearDown() override {
+        if (HasFailure() && getenv("LUMORA_TEST_SHOW_LOG")) {
+            std::string log = Log();
+            fprintf(stderr, "---- log ----\n%s\n", log.substr(log.size() > 6000 ? log.size() - 6000 : 0).c_str());
+        }
         Close_Scanner();
         unsetenv("LUMORA_FAKE_DISKFREE");
     }
@@ -142,6 +146,14 @@ public:
             if (line.find(tag) != std::string::npos && line.size() >= message.size() &&
                 line.compare(line.size() - message.size(), message.size(), message) == 0)
                 return true;
+        return false;
+    }
+    // True when the log holds a line of that level containing text.
+    bool LoggedContaining(int level, const std::string& text) const {
+        std::istringstream log(Log());
+        std::string tag = " " + std::to_string(level) + " LUMOR ";
+        for (std::string line; std::getline(log, line);)
+            if (line.find(tag) != std::string::npos && line.find(text) != std::string::npos) return true;
         return false;
     }
     int CountLogged(const std::string& message) const {

@@ -114,6 +114,7 @@ public:
             fprintf(stderr, "---- log ----\n%s\n", log.substr(log.size() > 6000 ? log.size() - 6000 : 0).c_str());
         }
         Close_Scanner();
+        ApiExit();  // the next test initialises afresh, with its own configuration and log
         unsetenv("LUMORA_FAKE_DISKFREE");
     }
 

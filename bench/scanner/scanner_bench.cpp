@@ -33,6 +33,7 @@ public:
         setenv("XDG_CONFIG_HOME", (dir_ + "/xdg").c_str(), 1);
         setenv("LUMORA_EPP_DEVICE", "emulator", 1);
         setenv("LUMORA_EMULATOR", (dir_ + "/emulator.ini").c_str(), 1);
+        setenv("LUMORA_RUNTIME_DIR", dir_.c_str(), 1);
         Emulator("");
     }
     ~Workstation() {

@@ -360,6 +360,10 @@ int OpenSequence(int paramSet) {
     GetImagePath(dev->ImageDir, sizeof dev->ImageDir);
     dev->ImageDir[sizeof dev->ImageDir - 1] = 0;
     LogPrint(LOG_INFO, "image path: %s", dev->ImageDir);
+    if (!dev->ImageDir[0]) {  // no folder: refuse rather than write images at the root
+        LogPrint(LOG_ERROR, "no image path configured");
+        return Fail(LUMORA_E_DISK_SPACE, "not enough free Disk Space");
+    }
     mkdir_ex(dev->ImageDir);
     int64_t free = DiskFree(dev->ImageDir);
     LogPrint(LOG_INFO, "available Disk Space for Image files: %" PRId64 " Bytes", free);

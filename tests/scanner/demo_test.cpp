@@ -50,7 +50,9 @@ TEST_F(Demo, ImagesComeFromTheDemoImage) {
         std::vector<uint16_t> image = ScanOne(set, &info);
         EXPECT_TRUE(Logged(5, "Demomode enabled"));
         EXPECT_TRUE(LoggedContaining(5, "Demo.XYZ successfully loaded: Imagesize 120x90"));
-        if (set == 1) EXPECT_TRUE(Logged(5, "FastDemo enabled"));
+        if (set == 1) {
+            EXPECT_TRUE(Logged(5, "FastDemo enabled"));
+        }
         ASSERT_FALSE(image.empty());
         // Every demo row is served inverted: 65535 minus the ramp, so the image falls from left
         // to right in steps of 100 over the width of the demo image, whatever the plate shows.

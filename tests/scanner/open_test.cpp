@@ -41,6 +41,13 @@ TEST_F(Open, EachFailureGivesItsCodeAndMessageAndLeavesTheScannerClosed) {
          1, -1001, "can not open interface: 25"},
         {"too little disk space", [](ScannerTest&) { setenv("LUMORA_FAKE_DISKFREE", "199999999", 1); },
          1, -8, "not enough free Disk Space"},
+        {"no image folder",
+         [](ScannerTest& t) {
+             t.dir.write("zrconfig.ini", "[Paths]\nConfig=lumora.ini\nDeviceDir=devices\n[Log]\nTarget=file:log.txt\nLevel=8\n");
+             t.Config({{"Scanner", "ImagePath", ""}});
+             setenv("LUMORA_FAKE_DISKFREE", "1000000000000", 1);
+         },
+         1, -8, "no image path configured"},
         {"image numbers used up", [](ScannerTest& t) { t.dir.write("images/LM999001.XYZ", "x"); }, 1, -1,
          "no available Filename for Image file"},
         {"firmware refused three times", [](ScannerTest& t) { t.Emulator("[Firmware]\nDownloadFails=1\n"); },
@@ -71,6 +78,7 @@ TEST_F(Open, EachFailureGivesItsCodeAndMessageAndLeavesTheScannerClosed) {
         EXPECT_FALSE(TempFileLeft(ImageDir()));
         TearDown();
         setenv("LUMORA_EPP_DEVICE", "emulator", 1);
+        unsetenv("LUMORA_FAKE_DISKFREE");
     }
 }
 
@@ -158,6 +166,57 @@ TEST_F(Open, OldDataInTheScannerMemoryIsRebuiltAndTheNextOpenWarns) {
     EXPECT_EQ(ImageDir() + "/LM000001.XYZ", name);
     EXPECT_EQ(-1, Get_NextOldImageName(name));
     EXPECT_STREQ("", name);
+}
+
+struct VariantRow {
+    const char* what;
+    std::function<void(ScannerTest&)> prepare;
+    std::vector<std::pair<int, std::string>> logged;  // level, end of the line
+    const char* idpromCopy;                           // file expected beside the configuration
+};
+
+TEST_F(Open, VariantsThatStillOpen) {
+    const std::string calibration = "%s\n100\n3\n100000\n9:12:2026\n10:11:12\n30000\n****************\n1.1\n1.2\n1.3\n";
+    auto calib = [calibration](ScannerTest& t, const char* serial) {
+        char text[512];
+        snprintf(text, sizeof text, calibration.c_str(), serial);
+        std::string path = t.dir.write("devices/scanner.kor", text);
+        t.Config({{"Scanner", "Kalibrierdaten", path}});
+    };
+    const VariantRow rows[] = {
+        {"interface type in lower case",
+         [](ScannerTest& t) {
+             t.Config({{"Interface", "Type", "usb"}});
+             t.Emulator("[Firmware]\nRunning=1\n");
+         },
+         {{5, "using USB interface"}}, "Save_LS2026-000117.bin"},
+        {"no serial number in the identification memory",
+         [](ScannerTest& t) {
+             std::vector<uint8_t> prom = t.Emu().Idprom();
+             prom[0] = 0xFF;
+             t.Emu().SetIdprom(prom);
+         },
+         {{4, "can't read serial ID "}}, "Save_no serial ID.bin"},
+        {"serial number with path characters",
+         [](ScannerTest& t) { t.Emulator("[Device]\nSerial=../../x/y\n"); },
+         {{5, "SN: ../../x/y"}}, "Save_.._.._x_y.bin"},
+        {"calibration file of this scanner", [calib](ScannerTest& t) { calib(t, "LS2026-000117"); },
+         {{5, "succesfully loaded"}}, "Save_LS2026-000117.bin"},
+        {"calibration file of another scanner", [calib](ScannerTest& t) { calib(t, "LS2026-999999"); },
+         {{4, "does not match the device"}, {5, "using no Calibration File"}}, "Save_LS2026-000117.bin"},
+        {"laser sensor missing", [](ScannerTest& t) { t.Emulator("[Sensors]\nLaserSensor=0\n"); },
+         {{3, "Laser Temperature = no ADC found"}}, "Save_LS2026-000117.bin"},
+    };
+    for (const VariantRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        SetUp();
+        row.prepare(*this);
+        EXPECT_EQ(0, Open_Scanner(1));
+        for (const auto& [level, text] : row.logged) EXPECT_TRUE(Logged(level, text) || LoggedContaining(level, text)) << text;
+        EXPECT_TRUE(fs::exists(dir.file(row.idpromCopy))) << row.idpromCopy;
+        EXPECT_EQ(0, Close_Scanner());
+        TearDown();
+    }
 }
 
 }  // namespace

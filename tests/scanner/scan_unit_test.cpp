@@ -194,7 +194,9 @@ TEST_F(FakeOpen, NonsenseFromTheDeviceGivesErrorsOrNoImageButNoHarm) {
                 EXPECT_EQ(0, Local_Read_DiskImage(pixels.data(), name)) << name;
             }
         }
-        if (!g) EXPECT_GT(produced, 0) << "well-formed data under a nonsense status gave no image";
+        if (!g) {
+            EXPECT_GT(produced, 0) << "well-formed data under a nonsense status gave no image";
+        }
     }
     for (auto& e : fs::directory_iterator(dir.path()))
         EXPECT_NE(outside.end(), std::find(outside.begin(), outside.end(), e.path().filename())) << e.path();

@@ -96,6 +96,8 @@ public:
         setenv("XDG_CONFIG_HOME", dir.file("xdg").c_str(), 1);
         setenv("LUMORA_EPP_DEVICE", "emulator", 1);
         setenv("LUMORA_EMULATOR", dir.file("emulator.ini").c_str(), 1);
+        // The USB scanner's cross-process lock of our own: other test processes keep theirs.
+        setenv("LUMORA_RUNTIME_DIR", dir.path().c_str(), 1);
         unsetenv("LUMORA_FAKE_DISKFREE");
         dir.write("zrconfig.ini",
                   "[Paths]\nConfig=lumora.ini\nDeviceDir=devices\nImageDir=images\n"

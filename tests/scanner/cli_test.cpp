@@ -45,16 +45,12 @@ public:
 };
 
 // PNG samples read back with libpng.
-std::vector<uint16_t> ReadPng(const std::string& path, uint32_t* w, uint32_t* h, int* depth) {
-    std::vector<uint16_t> out;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return out;
+bool DecodePng(FILE* f, std::vector<uint16_t>* out, uint32_t* w, uint32_t* h, int* depth) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        fclose(f);
-        return {};
+        return false;
     }
     png_init_io(png, f);
     png_read_info(png, info);
@@ -65,9 +61,17 @@ std::vector<uint16_t> ReadPng(const std::string& path, uint32_t* w, uint32_t* h,
     for (uint32_t y = 0; y < *h; y++) {
         png_read_row(png, row.data(), nullptr);
         for (uint32_t x = 0; x < *w; x++)
-            out.push_back(*depth == 16 ? uint16_t(row[2 * x] << 8 | row[2 * x + 1]) : row[x]);
+            out->push_back(*depth == 16 ? uint16_t(row[2 * x] << 8 | row[2 * x + 1]) : row[x]);
     }
     png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+std::vector<uint16_t> ReadPng(const std::string& path, uint32_t* w, uint32_t* h, int* depth) {
+    std::vector<uint16_t> out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return out;
+    if (!DecodePng(f, &out, w, h, depth)) out.clear();
     fclose(f);
     return out;
 }

@@ -115,7 +115,9 @@ TEST_F(Control, SecondModelDiagnosisAndPlateClearing) {
     Emulator("[Device]\nModel=second\nTypeID=12\n[Firmware]\nRunning=1\n");
     int r = Open_Scanner(1);
     ASSERT_TRUE(r == 0 || r == -10003) << r;
-    if (r) ASSERT_EQ(0, ApiInit());
+    if (r) {
+        ASSERT_EQ(0, ApiInit());
+    }
     Emu().SetLampStatus(2, 0x01);
     ScannerDiag d{};
     EXPECT_EQ(-1109, Get_ScannerDiag(&d));

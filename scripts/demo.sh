@@ -43,7 +43,7 @@ export LUMORA_EMULATOR="$root/examples/emulator.ini"
 export LUMORA_LIBDIR="$root/build-demo/lib"
 
 echo "== scanning three plates on the emulated scanner"
-build-demo/bin/lumora scan --set 1 --plates 3 --seconds 120 --png --interval 10
+build-demo/bin/lumora scan --set 1 --plates 3 --seconds 120 --png8 --interval 10
 
 images="$demo/images"
 echo

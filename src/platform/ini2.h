@@ -1,4 +1,7 @@
 // INI document in memory: sections of key=value lines, read and written in place.
+// Names compare without regard to case; values are trimmed; ';' and '#' start comment lines
+// (and inline comments after a blank). Of duplicate keys or sections the first occurrence
+// wins. write() replaces the file atomically and changes only the lines of keys that were set.
 #pragma once
 #include <string>
 #include <vector>
@@ -9,6 +12,7 @@ public:
     virtual ~ini2();
 
     // Reads the whole file; returns 0 on success. getSize() tells whether anything was read.
+    // A missing, unreadable or oversized (above 64 MiB) file leaves the document empty.
     int load(const char* file);
     // Number of bytes of text held; 0 when the file was missing or empty.
     size_t getSize() const;
@@ -33,6 +37,8 @@ public:
 
     // Writes pattern with '#' replaced by the decimal n into out and returns out.
     static char* index(char* out, const char* pattern, int n);
+    // The same, bounded by size (out stays terminated).
+    static char* index(char* out, size_t size, const char* pattern, int n);
 
 private:
     struct Impl;

@@ -108,6 +108,10 @@ int EPP_Scanner::ReadBlock(uint16_t* buffer, uint32_t bufferBytes, uint32_t* byt
         return 0;
     }
     if (uint64_t(words) * 4 > bufferBytes) words = bufferBytes / 4;
+    if (words == 0) {  // not one word fits: nothing to transfer
+        *bytesRead = 0;
+        return 0;
+    }
     const uint32_t readPointer = RegReadLong(reg::READ_POINTER);
     const uint32_t address = reg::DATA_PORT;
     for (uint32_t attempt = 0;; ++attempt) {

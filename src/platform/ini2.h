@@ -1,4 +1,7 @@
 // INI document in memory: sections of key=value lines, read and written in place.
+// Names compare without regard to case; values are trimmed; ';' and '#' start comment lines
+// (and inline comments after a blank). Of duplicate keys or sections the first occurrence
+// wins. write() replaces the file atomically and changes only the lines of keys that were set.
 #pragma once
 #include <string>
 #include <vector>
@@ -33,6 +36,8 @@ public:
 
     // Writes pattern with '#' replaced by the decimal n into out and returns out.
     static char* index(char* out, const char* pattern, int n);
+    // The same, bounded by size (out stays terminated).
+    static char* index(char* out, size_t size, const char* pattern, int n);
 
 private:
     struct Impl;

@@ -21,6 +21,7 @@ uint32_t SwapEndian(uint32_t value);
 // Current local date and time as text ("2026-12-09 23:09:38").
 const char* localtime_ex();
 // Reads a string value from the registry file (LUMORA_REGISTRY, default
-// /etc/lumora/registry.ini): section "<root>\<subkey>", key valueName. 0 on success.
+// /etc/lumora/registry.ini): section "<root>\<subkey>", key valueName. 0 on success, 1 when
+// the value is missing, -1 when the file cannot be read; out is "" unless the value was found.
 int Get_RegStr(const char* root, const char* subkey, const char* valueName, char* out,
                size_t size = 1024);

@@ -17,9 +17,10 @@ TEST_F(DriverPortTest, WrongBufferSizesAreRefused) {
         uint32_t code;
         uint32_t inSize, outSize;
     } cases[] = {
-        {IOCTL_READ8, 4, 2},  {IOCTL_READ8, 2, 1},     {IOCTL_READ16, 4, 1},
-        {IOCTL_READ32, 4, 8}, {IOCTL_PORT_INFO, 0, 8}, {IOCTL_INTERFACE_STATUS, 0, 2},
+        {IOCTL_READ8, 4, 0},  {IOCTL_READ8, 2, 1},     {IOCTL_READ16, 4, 1},
+        {IOCTL_READ32, 4, 2}, {IOCTL_PORT_INFO, 0, 8}, {IOCTL_INTERFACE_STATUS, 0, 2},
         {IOCTL_SELECT, 2, 0}, {IOCTL_WRITE16, 1, 0},   {IOCTL_WRITE32, 8, 0},
+        {IOCTL_DOWNLOAD, 0, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.code << " in " << c.inSize << " out "

@@ -73,6 +73,7 @@ protected:
         setenv("LUMORA_EPP_DEVICE", "emulator", 1);
         unsetenv("LUMORA_EMULATOR");
         emu().Reset();
+        emu().SetFirmwareRunning(true);
         Device = DeviceRecord{};
         ASSERT_EQ(hw.OpenDevice(), 0);
         ASSERT_NE(hw.hDevice, nullptr);

@@ -199,9 +199,11 @@ TEST_F(UsbTest, SameResultsAsTheEppPath) {
     for (const Operation& op : operations) {
         SCOPED_TRACE(op.what);
         emu().Reset();
+        emu().SetFirmwareRunning(true);
         op.prepare(emu());
         std::vector<int64_t> epp = op.run(hw, emu());
         emu().Reset();
+        emu().SetFirmwareRunning(true);
         op.prepare(emu());
         std::vector<int64_t> viaUsb = op.run(*usb, emu());
         EXPECT_EQ(epp, viaUsb);

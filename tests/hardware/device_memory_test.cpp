@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "diagnostics/device_memory.h"
+#include "hardware/registers.h"
 
 namespace {
 

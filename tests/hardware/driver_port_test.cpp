@@ -48,8 +48,8 @@ TEST_F(DriverPortTest, ClaimAndReleaseThePort) {
 }
 
 TEST_F(DriverPortTest, RegisterWidths) {
-    EXPECT_NE(hw.RegWriteLong(reg::READ_POINTER, 0x01020304), 0);
-    EXPECT_EQ(hw.RegReadLong(reg::READ_POINTER), 0x01020304u);
+    EXPECT_NE(hw.RegWriteLong(reg::READ_POINTER, 0x1234), 0);
+    EXPECT_EQ(hw.RegReadLong(reg::READ_POINTER), 0x1234u);
     EXPECT_NE(hw.RegWriteShort(reg::ADC_START, 0xBEEF), 0);
     EXPECT_EQ(hw.RegReadShort(reg::ADC_START), 0xBEEF);
     EXPECT_EQ(hw.RegRead(reg::ADC_START), 0xEF);

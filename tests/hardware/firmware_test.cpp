@@ -10,7 +10,7 @@ namespace {
 // A record with its checksum: ":LLAAAATT<data>CC".
 std::string Record(uint16_t address, uint8_t type, const std::vector<uint8_t>& data,
                    int checksumError = 0) {
-    char text[8];
+    char text[16];
     std::string line = ":";
     uint8_t sum = uint8_t(data.size() + (address >> 8) + (address & 0xFF) + type);
     std::snprintf(text, sizeof text, "%02X%04X%02X", unsigned(data.size()), address, type);

@@ -91,6 +91,7 @@ protected:
         std::vector<std::string> warnings;
         emu().LoadDescriptionText(text, &warnings);
         ASSERT_TRUE(warnings.empty()) << warnings.front();
+        emu().SetFirmwareRunning(true);  // a new description restarts the device
     }
 
     HW_access hw;

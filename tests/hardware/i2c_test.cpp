@@ -32,6 +32,7 @@ TEST_F(I2cTest, DatpromWriteThenRead) {
     ASSERT_EQ(hw.I2C_PROM_write(data, i2c::DATPROM, 0, 31), 0);
     // One write cycle of 1 ms per byte, on the emulated clock.
     EXPECT_GE(emu().NowMs() - before, 32u);
+    emu().AdvanceMs(10);  // the last byte's write cycle
     uint8_t back[32] = {};
     ASSERT_EQ(hw.I2C_PROM_read(back, i2c::DATPROM, 0, 31), 0);
     EXPECT_EQ(0, std::memcmp(back, data, 32));

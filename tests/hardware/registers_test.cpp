@@ -154,7 +154,8 @@ TEST_F(RegisterTest, EraseUnitReadout) {
     EXPECT_EQ(0, std::memcmp(info.sensor, sensors, 11));
     EXPECT_EQ(info.firmwareVersion, 0x21);
     EXPECT_EQ(info.lampStatus, 1);
-    EXPECT_EQ(info.lampTemperature, 350);
+    emu().WriteRegister8(reg::ERASE_INDEX, 15);
+    EXPECT_EQ(info.lampTemperature, 10 * emu().ReadRegister8(reg::ERASE_DATA));
 }
 
 ScannerSettings SampleSettings() {

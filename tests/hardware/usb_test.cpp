@@ -81,8 +81,9 @@ TEST_F(UsbTest, SameResultsAsTheEppPath) {
         {"DATPROM write and read", none,
          [](HW_access& h, lumora_emu::Device& d) {
              uint8_t w[8] = {9, 8, 7, 6, 5, 4, 3, 2}, b[8] = {};
-             std::vector<int64_t> r = {h.I2C_PROM_write(w, i2c::DATPROM, 3, 10),
-                                       h.I2C_PROM_read(b, i2c::DATPROM, 3, 10)};
+             std::vector<int64_t> r = {h.I2C_PROM_write(w, i2c::DATPROM, 3, 10)};
+             d.AdvanceMs(10);  // the last byte's write cycle
+             r.push_back(h.I2C_PROM_read(b, i2c::DATPROM, 3, 10));
              std::vector<int64_t> bytes = Numbers(b, 8);
              r.insert(r.end(), bytes.begin(), bytes.end());
              r.push_back(d.NowMs() >= 8);
@@ -161,6 +162,7 @@ TEST_F(UsbTest, SameResultsAsTheEppPath) {
          [](lumora_emu::Device& d) {
              std::vector<std::string> warnings;
              d.LoadDescriptionText("[DataProm]\nSlot2Events=1,2,3,4,5,6\n", &warnings);
+             d.SetFirmwareRunning(true);
          },
          [](HW_access& h, lumora_emu::Device&) {
              EventCounters c{};
@@ -171,6 +173,7 @@ TEST_F(UsbTest, SameResultsAsTheEppPath) {
          [](lumora_emu::Device& d) {
              std::vector<std::string> warnings;
              d.LoadDescriptionText("[DataProm]\nIntra=3\nTotal=4\n", &warnings);
+             d.SetFirmwareRunning(true);
          },
          [](HW_access& h, lumora_emu::Device& d) {
              ReadDataProm(&h);

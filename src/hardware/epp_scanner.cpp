@@ -10,8 +10,7 @@
 EPP_Scanner::EPP_Scanner() = default;
 
 EPP_Scanner::~EPP_Scanner() {
-    // The device node is only closed: unlike the original platform, removing a device name
-    // here would delete the node itself.
+    // Only closed: the device node itself stays.
     delete hDevice;
     hDevice = nullptr;
 }

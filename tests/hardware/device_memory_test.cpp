@@ -1,5 +1,6 @@
 // IDPROM texts and checksum, DATPROM counters, event counters.
 #include "hw_fixture.h"
+#include "log_capture.h"
 
 #include <ctime>
 
@@ -32,12 +33,14 @@ TEST_F(DeviceMemoryTest, ConsistentCountersAreAccepted) {
 
 TEST_F(DeviceMemoryTest, InconsistentCountersAreResetAndWritten) {
     Describe("[DataProm]\nIntra=1\nExtra=2\nCeph=3\nPano=4\nTotal=9\nSaveYear=2020\n");
+    LogCapture log;
     std::time_t t0 = std::time(nullptr);
     EXPECT_EQ(ReadDataProm(&hw), 0);
     std::time_t t1 = std::time(nullptr);
     for (int type = 1; type <= 4; ++type) EXPECT_EQ(DatpromCounter(type), 0u);
     EXPECT_EQ(DatpromTotal(), 0u);
     EXPECT_FALSE(CountersChanged);
+    EXPECT_TRUE(log.Logged(4, "incorrect DATPROM Data, reset data"));
 
     std::vector<uint8_t> stored = emu().Datprom();
     EXPECT_EQ(0, std::memcmp(stored.data(), DatpromImage, DATPROM_SIZE));
@@ -57,7 +60,9 @@ TEST_F(DeviceMemoryTest, UnreadableDatpromGivesDefaultsWithoutWriting) {
     std::vector<uint8_t> before = emu().Datprom();
     emu().SetI2cSilent(i2c::DATPROM, true);
     CountersChanged = true;
+    LogCapture log;
     EXPECT_EQ(ReadDataProm(&hw), 0);
+    EXPECT_TRUE(log.Logged(4, "can't read DATPROM"));
     for (int type = 1; type <= 4; ++type) EXPECT_EQ(DatpromCounter(type), 0u);
     EXPECT_EQ(DatpromTotal(), 0u);
     const uint8_t date[6] = {0, 0, 1, 1, 2004 & 0xFF, 2004 >> 8};
@@ -142,7 +147,7 @@ TEST(IdpromTest, Texts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::memset(IdpromImage, 'Z', IDPROM_SIZE);
-        if (c.offset >= 0 && c.offset < IDPROM_SIZE)
+        if (c.offset >= 0 && c.offset < IDPROM_SIZE && !c.bytes.empty())
             std::memcpy(IdpromImage + c.offset, c.bytes.data(), c.bytes.size());
         if (c.bytes.size() < 16 && !c.bytes.empty()) IdpromImage[c.offset + c.bytes.size()] = 0;
         EXPECT_EQ(std::string(IdpromText(c.offset, c.length)), c.text);

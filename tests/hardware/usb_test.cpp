@@ -1,5 +1,6 @@
 // The USB path: ImageFindUSB over liblumorausb.so, which drives the same emulated device.
 #include "hw_fixture.h"
+#include "log_capture.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -244,14 +245,18 @@ TEST_F(UsbTest, TransferProblemsShowInTheStatusRecord) {
 }
 
 TEST_F(UsbTest, SecondScannerObjectIsRefused) {
+    LogCapture log;
     auto second = std::make_unique<ImageFindUSB>();
     EXPECT_EQ(second->Init_Interface(), -1001);
+    EXPECT_TRUE(log.Logged(3, "ImageFindUSB::Init_Interface Mutex USB_SCANNER_USED error"));
     second->Free_Interface();
+    EXPECT_TRUE(log.Logged(7, "CreateMutex USB_SCANNER_USED removed"));
     // Refused again while the first holds it; free once the first lets go.
     EXPECT_EQ(usb->Init_Interface(), -1001);
     usb->Free_Interface();
     EXPECT_EQ(usb->MutexHandle, -1);
     EXPECT_EQ(second->Init_Interface(), 0);
+    EXPECT_TRUE(log.Logged(7, "CreateMutex USB_SCANNER_USED success"));
     second->Free_Interface();
 }
 

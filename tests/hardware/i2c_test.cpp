@@ -2,6 +2,7 @@
 #include "hw_fixture.h"
 
 #include "hardware/registers.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -127,6 +128,7 @@ TEST_F(I2cTest, TemperatureSensorSetUpWaitsOnTheEmulatedClock) {
     uint64_t t0 = emu().NowMs();
     hw.I2C_TEMPinit(i2c::TEMP_LASER, 50 * 256);
     EXPECT_GE(emu().NowMs() - t0, 150u);
+    EXPECT_EQ(platform::NowMs(), emu().NowMs());  // the library's clock is the emulator's
     // Four set-up transactions and the read: every byte acknowledged.
     EXPECT_EQ(emu().GetI2cTraffic().nacks, 0u);
     EXPECT_EQ(hw.GetLaserTemperature(), 250);

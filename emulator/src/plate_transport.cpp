@@ -161,18 +161,20 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
     lastUs_ = nowUs;
 }
 
-void PlateTransport::EmitLine(State& s) {
+void PlateTransport::EmitLine(State& s, bool testLine) {
     uint64_t line = lineIndex_;
     uint32_t anzPix = s.regs[0xC2] | s.regs[0xC3] << 8;
     uint8_t ovs = s.regs[0xD0];
     uint16_t offset = uint16_t(s.regs[0xD2] | s.regs[0xD3] << 8);
     uint16_t threshold = uint16_t(s.regs[0xE0] | s.regs[0xE1] << 8);
-    bool everything = s.regs[0xE2] != 0;
+    bool everything = s.regs[0xE2] != 0 || testLine;
     bool signal = s.HighVoltage() > 0.0;
-    uint16_t background = StreamValue(0, s.cfg.darkLevel, ovs, offset);
+    uint16_t light = testLine && signal ? s.cfg.ambientLight : 0;
+    uint16_t background = StreamValue(light, s.cfg.darkLevel, ovs, offset);
 
     values_.assign(anzPix, background);
     for (Plate& p : plates_) {
+        if (testLine) break;
         if (p.stage != PlateStage::InScan || line < p.firstLine) continue;
         uint64_t row = line - p.firstLine;
         if (row >= p.image.height || !signal) continue;

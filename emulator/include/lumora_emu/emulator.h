@@ -135,6 +135,7 @@ public:
     void SetFirmwareRunning(bool running);
     void FillOldData(size_t words);         // data left from an interrupted scan
     void SetEraseUnitAnswering(bool answering);
+    void SetEraseUnitReport(bool report);   // status bit 5: the erase unit has a report
     void SetLampStatus(int lamp, uint8_t value);  // second model registers 0x41/0x49
 
     // --- plates ---------------------------------------------------------------------------

@@ -106,7 +106,12 @@ void PlateTransport::StartDraw(Plate& p, uint64_t atUs, const State& s) {
 }
 
 bool PlateTransport::MayDraw(const Plate& p, const State& s) const {
-    return Armed(s) && ((s.regs[0x90] >> (2 * (p.spec.slot - 1))) & 1) != 0;
+    if (!Armed(s) || ((s.regs[0x90] >> (2 * (p.spec.slot - 1))) & 1) == 0) return false;
+    // The image-type lock (register 0xA4 bits 6-7) keeps out plates of a type not accepted.
+    uint8_t lock = s.regs[0xA4] & 0xC0;
+    if (lock && p.spec.type == 1 && !(lock & 0x40)) return false;
+    if (lock && p.spec.type == 2 && !(lock & 0x80)) return false;
+    return true;
 }
 
 void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
@@ -158,6 +163,8 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
             }
         }
     }
+    // A polygon standing still holds the line clock; it resumes from now, without a burst.
+    if (lineClockRunning_ && LinePeriodUs(s) == 0) nextLineUs_ = nowUs;
     lastUs_ = nowUs;
 }
 
@@ -203,7 +210,7 @@ void PlateTransport::EmitLine(State& s, bool testLine) {
         pos = 2 * k + 2;
     }
     if (!started) words_.push_back(Unit(kLineMarker, uint16_t(std::min<uint32_t>(std::max<uint32_t>(anzPix, 1), 0xFFFF))));
-    s.fifo.Push(words_.data(), words_.size());
+    if (testLine || (s.regs[0xB0] & 0x40)) s.fifo.Push(words_.data(), words_.size());  // acquisition on
     s.lineCounter = (s.lineCounter + 1) & 0xFFFFFF;
     ++lineIndex_;
 

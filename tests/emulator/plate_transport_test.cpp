@@ -284,3 +284,42 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlateTest, TypeLockKeepsOutPlatesOfOtherTypes) {
+    lumora_emu::PlateSpec spec;
+    spec.slot = 1;
+    spec.atSeconds = 0.1;
+    spec.width = 16;
+    spec.height = 8;
+    spec.type = 2;  // extra-oral
+    dev.FeedPlate(spec);
+    dev.WriteRegister8(0xA4, 0x4F);  // intra-oral plates only
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::AtInlet);
+    dev.WriteRegister8(0xA4, 0xCF);
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Done);
+    EXPECT_GT(dev.FifoWords(), 0u);
+}
+
+TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
+    lumora_emu::PlateSpec spec;
+    spec.atSeconds = 0.1;
+    spec.width = 16;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(3200);  // travelling: distance A at 3.33 mm/s
+    ASSERT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::InScan);
+    size_t before = dev.FifoWords();
+    dev.WriteRegister8(0xB0, 0x20);  // acquisition off: the plate passes, nothing is recorded
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Done);
+    EXPECT_EQ(dev.FifoWords(), before);
+    EXPECT_EQ(dev.LineCounter(), 8u + 8 + 12);
+}
+
+}  // namespace

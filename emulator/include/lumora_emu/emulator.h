@@ -28,6 +28,7 @@ struct PlateSpec {
     int slot = 1;                             // inlet slot 1 … 4
     double atSeconds = 0.5;                   // emulated seconds after arming when it reaches the inlet
     uint16_t width = 0, height = 0;           // phantom size (0 = the phantom's default)
+    int type = 0;                             // 0 any, 1 intra-oral, 2 extra-oral (type lock)
 };
 
 // A 16-bit image (row by row, top row first).

@@ -154,7 +154,7 @@ void State::ApplyConfig() {
     claimed = false;
     lastFirmware.clear();
     if (cfg.oldDataWords) {
-        auto old = OldScanData(cfg.oldDataWords, 6250);
+        auto old = OldScanData(cfg.oldDataWords, 0xFFEF);
         fifo.Push(old.data(), old.size());
     }
 
@@ -332,10 +332,11 @@ void Device::SetFirmwareRunning(bool running) { LOCK; s_->firmwareRunning = runn
 void Device::FillOldData(size_t words) {
     LOCK;
     uint16_t anzPix = uint16_t(s_->regs[0xC2] | s_->regs[0xC3] << 8);
-    auto old = OldScanData(words, anzPix ? anzPix : 6250);
+    auto old = OldScanData(words, anzPix ? anzPix : 0xFFEF);
     s_->fifo.Push(old.data(), old.size());
 }
 void Device::SetEraseUnitAnswering(bool answering) { LOCK; s_->cfg.eraseUnitAnswering = answering; }
+void Device::SetEraseUnitReport(bool report) { LOCK; s_->eraseReport = report; }
 void Device::SetLampStatus(int lamp, uint8_t value) {
     LOCK;
     if (lamp == 1 || lamp == 2) s_->lampStatus[lamp - 1] = value;

@@ -22,6 +22,9 @@ public:
     void Feed(const PlateSpec& spec, PlateImage image);
     // Moves everything up to emulated time nowUs.
     void AdvanceTo(uint64_t nowUs, State& s);
+    // One line without plates, every position sent (the line test): the photomultiplier
+    // sees the ambient light while the high voltage is on.
+    void EmitTestLine(State& s) { EmitLine(s, true); }
     uint8_t InletBits(uint64_t nowUs) const;
     bool InScan() const;
     std::vector<PlateState> States() const;
@@ -41,7 +44,7 @@ private:
         uint32_t firstCounter = 0;     // line-counter value of the first row
         uint32_t xOffset = 0;
     };
-    void EmitLine(State& s);
+    void EmitLine(State& s, bool testLine = false);
     void StartDraw(Plate& p, uint64_t atUs, const State& s);
     bool MayDraw(const Plate& p, const State& s) const;
 

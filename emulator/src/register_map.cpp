@@ -60,7 +60,7 @@ uint8_t State::Read8(uint32_t r) {
             if (i <= 10) return cfg.eraseSensors[i];
             if (i == 13) return cfg.eraseVersion;
             if (i == 14) return cfg.eraseLampStatus;
-            if (i == 15) return uint8_t(std::clamp(cfg.eraseLampTemp / 10.0, 0.0, 255.0));
+            if (i == 15) return uint8_t(std::clamp(cfg.eraseLampTemp, 0.0, 255.0));  // whole °C
             return 0;
         }
         case reg::ADC_ACCU: return uint8_t(Accumulator());
@@ -123,6 +123,9 @@ void State::Write8(uint32_t r, uint8_t v) {
             }
             if (v & 0x08) hvWasOn = true;
             if (!(v & 0x08) && !hvStays) hvWasOn = false;
+            break;
+        case reg::LINE_TEST:
+            if (v == 1 && (regs[reg::LASER] & 0x40)) transport.EmitTestLine(*this);
             break;
         case reg::STATUS:
             statusEvents = uint8_t(statusEvents & ~v);

@@ -147,15 +147,15 @@ TEST_F(RegisterTest, ClearReadBlockPulsesBit7) {
 }
 
 TEST_F(RegisterTest, EraseUnitReadout) {
+    Describe("[EraseUnit]\nVersion=51\nLampStatus=2\nLampTemp=42\n"
+             "Sensors=1,2,3,4,5,6,7,8,9,10,11\n");
     EraseUnitInfo info{};
     hw.ReadEraseUnit(&info);
-    // The emulator's default erase unit.
-    const uint8_t sensors[11] = {12, 14, 13, 15, 120, 118, 121, 119, 0, 0, 1};
+    const uint8_t sensors[11] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     EXPECT_EQ(0, std::memcmp(info.sensor, sensors, 11));
-    EXPECT_EQ(info.firmwareVersion, 0x21);
-    EXPECT_EQ(info.lampStatus, 1);
-    emu().WriteRegister8(reg::ERASE_INDEX, 15);
-    EXPECT_EQ(info.lampTemperature, 10 * emu().ReadRegister8(reg::ERASE_DATA));
+    EXPECT_EQ(info.firmwareVersion, 51);
+    EXPECT_EQ(info.lampStatus, 2);
+    EXPECT_EQ(info.lampTemperature, 420);
 }
 
 ScannerSettings SampleSettings() {

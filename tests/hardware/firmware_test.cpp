@@ -102,6 +102,33 @@ TEST_F(FirmwareTest, ParserOnItsOwn) {
     EXPECT_EQ(image, nullptr);
 }
 
+TEST_F(FirmwareTest, ArbitraryFilesNeverOverrunTheParser) {
+    // Deterministic noise weighted towards hex digits, colons and line ends.
+    const char alphabet[] = "0123456789ABCDEFabcdef:\r\n xg\x00\xff";
+    uint32_t seed = 12345;
+    for (int file = 0; file < 300; ++file) {
+        std::string text;
+        size_t size = 1 + (seed = seed * 1103515245u + 12345u) % 600;
+        for (size_t i = 0; i < size; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            text += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+        }
+        uint8_t* image = nullptr;
+        uint32_t length = 0;
+        path_ = dir_ + "/noise.hex";
+        FILE* f = std::fopen(path_.c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+        int rc = ParseHexFile(path_.c_str(), &image, &length);
+        EXPECT_TRUE(rc == 0 || rc == -1003) << rc;
+        EXPECT_LE(length, text.size() / 2);
+        if (rc != 0) {
+            EXPECT_EQ(image, nullptr);
+        }
+        std::free(image);
+    }
+}
+
 TEST_F(FirmwareTest, DeviceStates) {
     const std::string valid = Record(0, 0, {1, 2}) + END;
     struct Case {

@@ -158,6 +158,7 @@ void State::ApplyConfig() {
     corruptTransfers = 0;
     hvStays = hvWasOn = false;
     eraseReport = false;
+    forcedReads.clear();
     lampBusyUntilUs[0] = lampBusyUntilUs[1] = 0;
     lampStatus[0] = lampStatus[1] = 0;
     requests = blockTransfers = 0;
@@ -347,6 +348,8 @@ void Device::FillOldData(size_t words) {
     s_->fifo.Push(old.data(), old.size());
 }
 void Device::SetEraseUnitAnswering(bool answering) { LOCK; s_->cfg.eraseUnitAnswering = answering; }
+void Device::ForceRead(uint32_t reg, uint32_t value) { LOCK; s_->forcedReads[reg] = value; }
+void Device::ClearForcedReads() { LOCK; s_->forcedReads.clear(); }
 void Device::SetEraseUnitReport(bool report) { LOCK; s_->eraseReport = report; }
 void Device::SetLampStatus(int lamp, uint8_t value) {
     LOCK;

@@ -37,6 +37,10 @@ void State::PollStep() {
 
 uint8_t State::Read8(uint32_t r) {
     if (!firmwareRunning) return 0xFF;
+    if (auto f = forcedReads.find(r); f != forcedReads.end()) {
+        if (r == reg::STATUS || r == reg::LINE_COUNT_LO) PollStep();
+        return uint8_t(f->second);
+    }
     switch (r) {
         case reg::READ_POINTER: return uint8_t(fifo.ReadPointer());
         case reg::LINE_COUNT_LO:
@@ -78,6 +82,7 @@ uint8_t State::Read8(uint32_t r) {
 
 uint16_t State::Read16(uint32_t r) {
     if (!firmwareRunning) return 0xFFFF;
+    if (auto f = forcedReads.find(r); f != forcedReads.end()) return uint16_t(f->second);
     switch (r) {
         case reg::CHECKSUM: return checksum;
         case reg::ADC_ACCU: return Accumulator();
@@ -90,6 +95,7 @@ uint16_t State::Read16(uint32_t r) {
 
 uint32_t State::Read32(uint32_t r) {
     if (!firmwareRunning) return 0xFFFFFFFF;
+    if (auto f = forcedReads.find(r); f != forcedReads.end()) return f->second;
     switch (r) {
         case reg::READ_POINTER: return fifo.ReadPointer();
         case reg::WORDS_WAITING: return uint32_t(fifo.Waiting());

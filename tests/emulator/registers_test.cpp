@@ -144,3 +144,20 @@ TEST_F(RegisterTest, FastClockSleepsAFractionOfTheWait) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RegisterTest, ForcedReadsAnswerNonsenseUntilCleared) {
+    dev.PushFifo({7, 8});
+    dev.ForceRead(0xF8, 0xFF);
+    dev.ForceRead(0x33, 0x7FFFFFFF);  // more words than the buffer holds
+    EXPECT_EQ(dev.ReadRegister8(0xF8), 0xFF);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 0x7FFFFFFFu);
+    EXPECT_EQ(dev.ReadRegister16(0x33), 0xFFFFu);
+    EXPECT_EQ(dev.FifoWords(), 2u);  // the buffer itself is unchanged
+    dev.ClearForcedReads();
+    EXPECT_EQ(dev.ReadRegister8(0xF8), 0);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 2u);
+}
+
+}  // namespace

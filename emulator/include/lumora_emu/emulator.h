@@ -136,6 +136,10 @@ public:
     void SetFirmwareRunning(bool running);
     void FillOldData(size_t words);         // data left from an interrupted scan
     void SetEraseUnitAnswering(bool answering);
+    // A device answering nonsense: reads of that register address (8, 16 or 32 bits) give
+    // the value, cut to the read width, until cleared. Writes keep their effects.
+    void ForceRead(uint32_t reg, uint32_t value);
+    void ClearForcedReads();
     void SetEraseUnitReport(bool report);   // status bit 5: the erase unit has a report
     void SetLampStatus(int lamp, uint8_t value);  // second model registers 0x41/0x49
 

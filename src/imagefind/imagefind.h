@@ -1,6 +1,8 @@
 // The image finder: reads the scan-data stream, finds plate ranges, rebuilds and writes images.
 // The one process-wide ScannerDevice is an Imagefind (EPP) or an ImageFindUSB.
 #pragma once
+#include <dirent.h>
+
 #include <cstdint>
 #include <cstdio>
 #include "hardware/hw_access.h"
@@ -69,7 +71,16 @@ public:
     void FillImageInfo(ImageInfo* info, int range);
     int RunImoScript(uint32_t size, uint16_t* pixels, const char* scriptPath);
 
+    // Post-processing of an image in memory (size = width | height << 16).
+    static void MirrorImage(ImageDesc* image);
+    static int DeFlashFilter(uint32_t size, uint16_t* pixels, uint16_t threshold);
+    static int WindowStatistics(uint32_t size, const uint16_t* pixels, uint8_t winX, uint8_t winY,
+                                ImageInfo* info);
+
     uint8_t InterfaceKind = INTERFACE_EPP;
+
+    // Values per line buffer during a rebuild: positions 0 ... AnzPixLine + 255.
+    int LineBufferLength() const { return AnzPixLine + 256; }
 
     int32_t MinImagePixels = 0;
     FILE* RTempfile = nullptr;
@@ -77,7 +88,7 @@ public:
     int32_t Akt_Y = 0;
     char ImageDir[1024] = "C:\\";
     int32_t AnzPixLine = 0;
-    double* CalibFactors = nullptr;
+    double* CalibFactors = nullptr;  // new double[]; freed by the destructor
     int32_t CalibCount = 0;  // entries of CalibFactors (Anz_Pix)
     uint8_t DemoActive = 0;
     uint8_t FastDemo = 0;
@@ -96,6 +107,37 @@ public:
     PlateRange Rangebuffer[MAX_RANGES + 2];  // numbered 1 ... 1000
     ScanBlock Blockbuffer[MAX_BLOCKS + 1];   // the open block lives at [AnzBlocks]
     uint8_t PrescanRing[PRESCAN_LINES][PRESCAN_MAX];
+
+protected:
+    // Reads count values at byte offset of R-Tempfile; the number of values read, or -1 when
+    // the position cannot be reached.
+    int ReadTemp(uint32_t offset, uint16_t* out, int count);
+    // Rebuilds and calibrates line y of range r in line (LineBufferLength() values); the block
+    // cursor only moves forward.
+    void RebuildLine(int y, const PlateRange& r, uint16_t* line, int* cursor);
+    // Checks a range before a rebuild; false (with a log line) when it cannot be rebuilt.
+    bool RangeUsable(int range) const;
+    uint32_t WritePosition();
+
+    uint64_t WPos = 0;           // byte position of W-Tempfile
+    FILE* WPosFile = nullptr;    // the stream WPos belongs to
+    uint16_t ReadWordBuffer[1000];
+    int ReadWordFill = 0, ReadWordIndex = 0;
+    DIR* OldImageSearch = nullptr;
+    char OldImageDir[260] = "";
 };
+
+// Working factors normalised for the rebuild: Binning and OvsFactor 1 or 2, Interpolate_Y >= 1.
+int EffectiveBinning();
+int EffectiveOvsFactor();
+int EffectiveInterpolation();
+// Image sizes of a range: raw width and height, image width and height (32-bit, not cut).
+struct RangeSizes {
+    int32_t rawWidth, rawHeight, width, height;
+};
+RangeSizes SizesOf(const PlateRange& r);
+// Name of the temporary sibling of an image or info file: the same directory, "." + name +
+// ".part" (false when it does not fit in size).
+bool PartialName(char* out, size_t size, const char* finalName);
 
 extern Imagefind* ScannerDevice;  // null while the scanner is closed

@@ -8,6 +8,20 @@ namespace platform {
 
 #define LUMORA_DEFAULT_DEVICE "/dev/lumoradv"
 
+// Argument of every ioctl on the device node. The request number is the driver code itself
+// (0x222004 ... 0x222048); the buffers travel by address. The driver copies inSize bytes from
+// in, writes at most outSize bytes to out and stores the count written in returned. A size
+// that does not fit the request is refused with EINVAL; an unknown code with ENOTTY.
+struct DriverIoctl {
+    uint64_t in;        // user address of the input buffer (0 when inSize is 0)
+    uint64_t out;       // user address of the output buffer (0 when outSize is 0)
+    uint32_t inSize;
+    uint32_t outSize;
+    uint32_t returned;  // set by the driver
+    uint32_t reserved;  // 0
+};
+static_assert(sizeof(DriverIoctl) == 32, "DriverIoctl layout");
+
 class DriverPort {
 public:
     // Opens the configured device; null on failure (LastError() tells why).

@@ -1,0 +1,388 @@
+// USB access library of the scanner. A USB scanner runs the register protocol and the I2C
+// bus in its own firmware; here the emulator stands in for the device: registers through its
+// driver requests, the I2C devices on its byte-level bus.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "hardware/driver_codes.h"
+#include "hardware/epp_scanner.h"
+#include "hardware/registers.h"
+#include "platform/lumorausb.h"
+#include "platform/plugin_loader.h"
+
+#define USB_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+struct Device {
+    int (*open)();
+    int (*request)(int, uint32_t, const void*, uint32_t, void*, uint32_t, uint32_t*);
+    void (*close)(int);
+    void (*wait_ms)(uint32_t);
+    int (*i2c_start)(uint8_t);
+    int (*i2c_write)(uint8_t);
+    uint8_t (*i2c_read)(int);
+    void (*i2c_stop)();
+    void (*motor_word)(uint16_t);
+};
+
+Device dev{};
+bool loaded = false;
+int handle = 0;           // 0 = not open
+int lastError = 0;        // first failure since the last reset
+uint32_t timeoutMs = 5000;
+std::mutex busLock;       // one transfer sequence at a time
+
+constexpr int BLOCK_ATTEMPTS = 10;
+constexpr int ACK_POLL_LIMIT = 21;
+constexpr uint8_t READ_BIT = 0x01;
+
+template <typename Fn>
+bool Resolve(void* h, const char* name, Fn* out) {
+    *out = reinterpret_cast<Fn>(platform::PluginSymbol(h, name));
+    return *out != nullptr;
+}
+
+bool LoadDevice() {
+    if (loaded) return true;
+    void* h = platform::LoadPlugin("liblumoraemu.so");
+    if (!h) return false;
+    Device d{};
+    bool ok = Resolve(h, "lumora_emu_open", &d.open) & Resolve(h, "lumora_emu_request", &d.request) &
+              Resolve(h, "lumora_emu_close", &d.close) &
+              Resolve(h, "lumora_emu_wait_ms", &d.wait_ms) &
+              Resolve(h, "lumora_emu_i2c_start", &d.i2c_start) &
+              Resolve(h, "lumora_emu_i2c_write", &d.i2c_write) &
+              Resolve(h, "lumora_emu_i2c_read", &d.i2c_read) &
+              Resolve(h, "lumora_emu_i2c_stop", &d.i2c_stop) &
+              Resolve(h, "lumora_emu_motor_word", &d.motor_word);
+    if (!ok) {
+        platform::UnloadPlugin(h);
+        return false;
+    }
+    dev = d;
+    loaded = true;
+    return true;
+}
+
+void Fail(int code) {
+    if (lastError == 0) lastError = code;
+}
+
+bool Transfer(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+              uint32_t* returned = nullptr) {
+    if (returned) *returned = 0;
+    if (!handle) {
+        Fail(LUMORAUSB_NOT_OPEN);
+        return false;
+    }
+    uint32_t got = 0;
+    if (dev.request(handle, code, in, inSize, out, outSize, &got) != 0) {
+        Fail(LUMORAUSB_TRANSFER);
+        return false;
+    }
+    if (returned) *returned = got;
+    return true;
+}
+
+template <typename T>
+T ReadRegister(uint32_t code, uint32_t reg) {
+    T value = 0;
+    Transfer(code, &reg, sizeof reg, &value, sizeof value);
+    return value;
+}
+
+template <typename T>
+int WriteRegister(uint32_t code, uint32_t reg, T value) {
+    if (!Transfer(IOCTL_SELECT, &reg, sizeof reg, nullptr, 0)) return 0;
+    return Transfer(code, &value, sizeof value, nullptr, 0) ? 1 : 0;
+}
+
+uint8_t Read8(uint32_t reg) { return ReadRegister<uint8_t>(IOCTL_READ8, reg); }
+uint16_t Read16(uint32_t reg) { return ReadRegister<uint16_t>(IOCTL_READ16, reg); }
+uint32_t Read32(uint32_t reg) { return ReadRegister<uint32_t>(IOCTL_READ32, reg); }
+
+// Byte-level bus transactions; they need an open device.
+bool BusReady() {
+    if (handle) return true;
+    Fail(LUMORAUSB_NOT_OPEN);
+    return false;
+}
+
+// Start and device address with acknowledge polling for a device in its write cycle.
+bool AddressWithPolling(uint8_t device) {
+    if (dev.i2c_start(device) == 0) return true;
+    for (int repeat = 1; repeat <= ACK_POLL_LIMIT + 1; ++repeat) {
+        dev.wait_ms(1);
+        if (dev.i2c_start(device) == 0 && repeat <= ACK_POLL_LIMIT) return true;
+    }
+    return false;
+}
+
+int16_t TempRead(uint8_t device) {
+    dev.i2c_stop();
+    int nack = dev.i2c_start(device);
+    nack |= dev.i2c_write(0);
+    nack |= dev.i2c_start(device | READ_BIT);
+    uint8_t high = dev.i2c_read(1);
+    uint8_t low = dev.i2c_read(0);
+    dev.i2c_stop();
+    return nack ? int16_t(-32768) : int16_t(uint16_t(high << 8 | low));
+}
+
+bool FirmwareRunning() {
+    uint32_t status = 0;
+    if (!Transfer(IOCTL_INTERFACE_STATUS, nullptr, 0, &status, sizeof status)) return false;
+    if (!(status & STATUS_BIT_RUNNING)) return false;
+    int before = lastError;
+    lastError = 0;
+    Read8(reg::STATUS);
+    bool ok = lastError == 0;
+    if (before) lastError = before;
+    return ok;
+}
+
+}  // namespace
+
+USB_EXPORT int Init_Interface(void) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (handle) return 0;
+    if (!LoadDevice()) return LUMORAUSB_NO_DEVICE;
+    int h = dev.open();
+    if (h <= 0) return LUMORAUSB_NO_DEVICE;
+    handle = h;
+    lastError = 0;
+    return 0;
+}
+
+USB_EXPORT int Free_Interface(void) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (handle) dev.close(handle);
+    handle = 0;
+    return 0;
+}
+
+USB_EXPORT int SetUsbTimeout(uint32_t ms) {
+    timeoutMs = ms;
+    return 0;
+}
+
+USB_EXPORT int GetLastLumoraError(int reset) {
+    std::lock_guard<std::mutex> lock(busLock);
+    int error = lastError;
+    if (reset) lastError = 0;
+    return error;
+}
+
+USB_EXPORT uint8_t RegRead(uint32_t reg) {
+    std::lock_guard<std::mutex> lock(busLock);
+    return Read8(reg);
+}
+
+USB_EXPORT uint16_t RegReadShort(uint32_t reg) {
+    std::lock_guard<std::mutex> lock(busLock);
+    return Read16(reg);
+}
+
+USB_EXPORT uint32_t RegReadLong(uint32_t reg) {
+    std::lock_guard<std::mutex> lock(busLock);
+    return Read32(reg);
+}
+
+USB_EXPORT int RegWrite(uint32_t reg, uint8_t value) {
+    std::lock_guard<std::mutex> lock(busLock);
+    return WriteRegister(IOCTL_WRITE8, reg, value);
+}
+
+USB_EXPORT int RegWriteShort(uint32_t reg, uint16_t value) {
+    std::lock_guard<std::mutex> lock(busLock);
+    return WriteRegister(IOCTL_WRITE16, reg, value);
+}
+
+USB_EXPORT int RegWriteLong(uint32_t reg, uint32_t value) {
+    std::lock_guard<std::mutex> lock(busLock);
+    return WriteRegister(IOCTL_WRITE32, reg, value);
+}
+
+// Block read checked against the transfer checksum; the firmware repeats a bad transfer from
+// the same read pointer, so data returned with 0 are correct.
+USB_EXPORT int ReadBlock(uint16_t* buffer, uint32_t bytes, uint32_t* bytesRead) {
+    std::lock_guard<std::mutex> lock(busLock);
+    uint32_t unused = 0;
+    if (!bytesRead) bytesRead = &unused;
+    *bytesRead = 0;
+    if (!buffer && bytes) return LUMORAUSB_TRANSFER;
+    uint32_t words = Read32(reg::WORDS_WAITING);
+    if (uint64_t(words) * 4 > bytes) words = bytes / 4;
+    if (words == 0) return handle ? 0 : LUMORAUSB_NOT_OPEN;
+    const uint32_t pointer = Read32(reg::READ_POINTER);
+    const uint32_t port = reg::DATA_PORT;
+    for (int attempt = 0; attempt < BLOCK_ATTEMPTS; ++attempt) {
+        uint32_t got = 0;
+        bool ok = WriteRegister(IOCTL_WRITE8, reg::CHECKSUM, uint8_t(0)) &&
+                  Transfer(IOCTL_SELECT, &port, sizeof port, nullptr, 0) &&
+                  Transfer(IOCTL_READ16, nullptr, 0, buffer, words * 4, &got) &&
+                  got == words * 4;
+        uint16_t sum = 0;
+        for (uint32_t i = 0; i < words * 2; ++i) sum = uint16_t(sum + buffer[i]);
+        if (ok && sum == Read16(reg::CHECKSUM)) {
+            *bytesRead = got;
+            return 0;
+        }
+        WriteRegister(IOCTL_WRITE32, reg::READ_POINTER, pointer);
+    }
+    return LUMORAUSB_BLOCK_CHECK;
+}
+
+USB_EXPORT int GetScanStatus(ScanStatus* record) {
+    std::lock_guard<std::mutex> lock(busLock);
+    int before = lastError;
+    lastError = 0;
+    record->status = Read8(reg::STATUS);
+    record->inlet = Read8(reg::INLET);
+    record->slotLines = Read8(reg::SLOT_LINES);
+    record->reg34 = Read8(reg::STATUS34);
+    uint32_t high = Read8(reg::LINE_COUNT_HI);
+    uint32_t mid = Read8(reg::LINE_COUNT_MID);
+    uint32_t low = Read8(reg::LINE_COUNT_LO);
+    record->scanLines = high << 16 | mid << 8 | low;
+    record->wordsWaiting = Read32(reg::WORDS_WAITING);
+    record->error = int16_t(lastError);
+    if (before) lastError = before;
+    return 0;
+}
+
+USB_EXPORT uint32_t Anz_ScanLine(void) {
+    std::lock_guard<std::mutex> lock(busLock);
+    uint32_t low = Read8(reg::LINE_COUNT_LO);
+    uint32_t mid = Read8(reg::LINE_COUNT_MID);
+    uint32_t high = Read8(reg::LINE_COUNT_HI);
+    return high << 16 | mid << 8 | low;
+}
+
+USB_EXPORT uint8_t I2C_ADCread(uint8_t device, uint8_t channel) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (channel > 3 || !BusReady()) return 0;
+    dev.i2c_start(device);
+    dev.i2c_write(0x40 | channel);
+    dev.i2c_stop();
+    dev.i2c_start(device | READ_BIT);
+    dev.i2c_read(1);  // the previous conversion
+    uint8_t value = dev.i2c_read(0);
+    dev.i2c_stop();
+    return value;
+}
+
+USB_EXPORT int I2C_DACout(uint8_t device, uint8_t value) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (!BusReady()) return -1007;
+    int nack = dev.i2c_start(device);
+    nack |= dev.i2c_write(0x40);
+    nack |= dev.i2c_write(value);
+    dev.i2c_stop();
+    return nack ? -1007 : 0;
+}
+
+USB_EXPORT int I2C_TEMPinit(uint8_t device, int16_t limit) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (!BusReady()) return -1007;
+    const uint16_t l = uint16_t(limit);
+    const uint16_t hysteresis = uint16_t(limit - 0x300);
+    const uint8_t writes[4][4] = {
+        {1, 0, 0, 2},
+        {3, uint8_t(l >> 8), uint8_t(l), 3},
+        {2, uint8_t(hysteresis >> 8), uint8_t(l), 3},
+        {0, 0, 0, 1},
+    };
+    dev.i2c_stop();
+    for (const auto& w : writes) {  // pointer, data..., byte count in [3]
+        dev.i2c_start(device);
+        for (int i = 0; i < w[3]; ++i) dev.i2c_write(w[i]);
+        dev.i2c_stop();
+    }
+    TempRead(device);
+    dev.wait_ms(150);
+    return 0;
+}
+
+USB_EXPORT int16_t I2C_TEMPread(uint8_t device) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (!BusReady()) return -32768;
+    return TempRead(device);
+}
+
+USB_EXPORT int I2C_PROM_read(uint8_t* buffer, uint8_t device, uint8_t first, uint8_t last) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (!BusReady()) return -1007;
+    dev.i2c_start(device);
+    dev.i2c_write(first);
+    if (dev.i2c_start(device | READ_BIT) != 0) {
+        dev.i2c_stop();
+        return -1007;
+    }
+    for (int a = first; a <= last; ++a) buffer[a - first] = dev.i2c_read(1);
+    dev.i2c_read(0);
+    dev.i2c_stop();
+    return 0;
+}
+
+USB_EXPORT int I2C_PROM_write(const uint8_t* buffer, uint8_t device, uint8_t first,
+                              uint8_t last) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (!BusReady()) return -1007;
+    if (device == i2c::IDPROM) WriteRegister(IOCTL_WRITE8, reg::EEPROM_WE, uint8_t(0x0A));
+    int result = 0;
+    for (int a = first; a <= last; ++a) {
+        dev.i2c_stop();
+        if (!AddressWithPolling(device)) {
+            WriteRegister(IOCTL_WRITE8, reg::EEPROM_WE, uint8_t(0));
+            return -1007;
+        }
+        if (dev.i2c_write(uint8_t(a))) result = -1007;
+        if (dev.i2c_write(buffer[a - first])) result = -1007;
+        dev.i2c_stop();
+        dev.wait_ms(1);
+    }
+    WriteRegister(IOCTL_WRITE8, reg::EEPROM_WE, uint8_t(0));
+    return result;
+}
+
+USB_EXPORT int Init_Firmware(const char* path, int onlyIfNotRunning) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (!handle) return LUMORAUSB_NOT_OPEN;
+    if (onlyIfNotRunning && FirmwareRunning()) return 0;
+    uint32_t status = 0;
+    if (!Transfer(IOCTL_CONFIG_STATUS, nullptr, 0, &status, sizeof status))
+        return LUMORAUSB_TRANSFER;
+    if (status & STATUS_BIT_RUNNING) return -1005;
+    uint8_t* image = nullptr;
+    uint32_t length = 0;
+    int rc = ParseHexFile(path, &image, &length);
+    if (rc != 0) return rc;
+    auto* padded = static_cast<uint8_t*>(std::realloc(image, size_t(length) + 20));
+    if (!padded) {
+        std::free(image);
+        return -100;
+    }
+    std::memset(padded + length, 0, 20);
+    status = 0;
+    bool sent = Transfer(IOCTL_DOWNLOAD, padded, length + 20, &status, sizeof status);
+    std::free(padded);
+    if (!sent) return LUMORAUSB_TRANSFER;
+    return (status & STATUS_BIT_RUNNING) ? 0 : -1004;
+}
+
+USB_EXPORT int Pentamotor_init(uint16_t speed) {
+    std::lock_guard<std::mutex> lock(busLock);
+    if (!BusReady()) return LUMORAUSB_NOT_OPEN;
+    if (speed == 0) {
+        dev.motor_word(6819);
+        return 0;
+    }
+    uint16_t word = uint16_t(4223 - 6000000 / int(speed));
+    dev.motor_word(word);
+    dev.motor_word(word);
+    return 0;
+}

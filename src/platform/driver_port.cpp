@@ -1,0 +1,151 @@
+#include "platform/driver_port.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "api/log_channel.h"
+#include "platform/clock.h"
+#include "platform/plugin_loader.h"
+
+namespace platform {
+
+namespace {
+
+thread_local int lastError = 0;
+
+// The emulator's C entry, resolved from liblumoraemu.so.
+struct EmulatorEntry {
+    int (*open)();
+    int (*request)(int, uint32_t, const void*, uint32_t, void*, uint32_t, uint32_t*);
+    void (*close)(int);
+    void (*wait_ms)(uint32_t);
+    uint64_t (*now_ms)();
+};
+
+EmulatorEntry emulator{};
+ClockBackend emulatorClock{};
+
+void* LoadEmulator() {
+    void* handle = LoadPlugin("liblumoraemu.so");
+    if (!handle) return nullptr;
+    EmulatorEntry e{};
+    e.open = reinterpret_cast<int (*)()>(PluginSymbol(handle, "lumora_emu_open"));
+    e.request = reinterpret_cast<int (*)(int, uint32_t, const void*, uint32_t, void*, uint32_t,
+                                         uint32_t*)>(PluginSymbol(handle, "lumora_emu_request"));
+    e.close = reinterpret_cast<void (*)(int)>(PluginSymbol(handle, "lumora_emu_close"));
+    e.wait_ms = reinterpret_cast<void (*)(uint32_t)>(PluginSymbol(handle, "lumora_emu_wait_ms"));
+    e.now_ms = reinterpret_cast<uint64_t (*)()>(PluginSymbol(handle, "lumora_emu_now_ms"));
+    if (!e.open || !e.request || !e.close || !e.wait_ms || !e.now_ms) {
+        LogPrint(LOG_ERROR, "emulator library lacks its driver entry");
+        UnloadPlugin(handle);
+        return nullptr;
+    }
+    emulator = e;
+    emulatorClock.wait_ms = e.wait_ms;
+    emulatorClock.now_ms = e.now_ms;
+    return handle;
+}
+
+// A device node driven with ioctl: the request number is the driver code, the argument a
+// DriverIoctl.
+class NodePort : public DriverPort {
+public:
+    NodePort(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    ~NodePort() override { ::close(fd_); }
+
+    bool Request(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                 uint32_t* bytesReturned) override {
+        DriverIoctl arg{};
+        arg.in = reinterpret_cast<uintptr_t>(in);
+        arg.out = reinterpret_cast<uintptr_t>(out);
+        arg.inSize = in ? inSize : 0;
+        arg.outSize = out ? outSize : 0;
+        int rc;
+        do {
+            rc = ::ioctl(fd_, static_cast<unsigned long>(code), &arg);
+        } while (rc < 0 && errno == EINTR);
+        if (rc < 0) {
+            SetLastError(errno ? errno : EIO);
+            if (bytesReturned) *bytesReturned = 0;
+            return false;
+        }
+        if (bytesReturned) *bytesReturned = arg.returned;
+        return true;
+    }
+    const char* Name() const override { return name_.c_str(); }
+
+private:
+    int fd_;
+    std::string name_;
+};
+
+// The emulator's driver adaptor in the same process. Its waits advance emulated time.
+class EmulatorPort : public DriverPort {
+public:
+    explicit EmulatorPort(int handle) : handle_(handle) { SetClockBackend(&emulatorClock); }
+    ~EmulatorPort() override { emulator.close(handle_); }
+
+    bool Request(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                 uint32_t* bytesReturned) override {
+        uint32_t returned = 0;
+        int rc = emulator.request(handle_, code, in, in ? inSize : 0, out, out ? outSize : 0,
+                                  &returned);
+        if (bytesReturned) *bytesReturned = rc == 0 ? returned : 0;
+        if (rc != 0) {
+            SetLastError(rc > 0 ? rc : EIO);
+            return false;
+        }
+        return true;
+    }
+    const char* Name() const override { return "emulator"; }
+
+private:
+    int handle_;
+};
+
+}  // namespace
+
+int LastError() { return lastError; }
+void SetLastError(int error) { lastError = error; }
+
+void* EmulatorLibrary() {
+    static std::once_flag once;
+    static void* handle = nullptr;
+    std::call_once(once, [] { handle = LoadEmulator(); });
+    return handle;
+}
+
+DriverPort* DriverPort::Open() {
+    const char* configured = std::getenv("LUMORA_EPP_DEVICE");
+    if (configured && std::strcmp(configured, "emulator") == 0) {
+        if (!EmulatorLibrary()) {
+            LogPrint(LOG_ERROR, "can't load the scanner emulator liblumoraemu.so");
+            SetLastError(ENOENT);
+            return nullptr;
+        }
+        int handle = emulator.open();
+        if (handle <= 0) {
+            SetLastError(handle < 0 ? -handle : ENODEV);
+            return nullptr;
+        }
+        return new EmulatorPort(handle);
+    }
+    const char* path = (configured && *configured) ? configured : LUMORA_DEFAULT_DEVICE;
+    // Only ioctl is used: read access is enough where write access is not granted.
+    int fd = ::open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0 && (errno == EACCES || errno == EPERM)) fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(errno ? errno : ENODEV);
+        return nullptr;
+    }
+    return new NodePort(fd, path);
+}
+
+}  // namespace platform

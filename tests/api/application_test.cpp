@@ -1,5 +1,7 @@
 // The exported interface as an application sees it: gates, lazy initialisation and its
 // network branch, ApiExit, and the log lines of the calls.
+#include <fnmatch.h>
+
 #include <cstring>
 
 #include "api/library.h"
@@ -184,8 +186,8 @@ TEST_F(ApplicationTest, FailedOpenRunsApiExit) {
     });
 }
 
-// Expected log lines in order; a message given as a regular expression where the result
-// comes from the local scanner.
+// Expected log lines in order; a message is a shell pattern ('*' where the result comes
+// from the local scanner, "\\*" for an asterisk).
 struct Expected {
     int level;
     std::string message;
@@ -216,37 +218,38 @@ TEST_F(ApplicationTest, CallsLeaveTheirLogLines) {
         lib.ApiExit();
     });
     const std::string ini = Ini();
+    std::string stars;  // the 71 asterisks of the ApiInit line, escaped
+    for (int i = 0; i < 71; ++i) stars += "\\*";
     const std::vector<Expected> expected = {
         {8, "Get_Status: 0xFFFFFFFC"},
         {6, "Aktivate_Scanner ret=-4"},
         {6, "SetEraseMode Mode=3 ret=-4"},
         {6, "Set_Prescanmode ret=-4 l=5"},
-        {8, "Ext_ScannerCTRL\\(0x1234\\)"},
-        {6, "Ext_ScannerCTRL\\(0x1234\\) ret=-4"},
+        {8, "Ext_ScannerCTRL(0x1234)"},
+        {6, "Ext_ScannerCTRL(0x1234) ret=-4"},
         {6, "Set_IniFileName /etc/other.ini"},
-        {6, "Get_DriverVersion 6\\.27\\.0\\.969 from '6\\.27'"},
-        {5, "ApiInit \\*{71}"},
+        {6, "Get_DriverVersion 6.27.0.969 from '6.27'"},
+        {5, "ApiInit " + stars},
         {5, "Get_IniFileName entry"},
-        {5, "Get_IniFileName ret=0 " + std::regex_replace(ini, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)")},
-        {5, "Inifile .* found"},
+        {5, "Get_IniFileName ret=0 " + ini},
+        {5, "Inifile " + ini + " found"},
         {5, "using local interface"},
         {6, "Get_Paramcount ret=2"},
         {6, "Get_Paramname ret=0 num=1 name=Intra"},
         {6, "Run_Beltdrive"},
-        {6, "Run_BeltdriveEx ret=-?[0-9]+ 200"},
+        {6, "Run_BeltdriveEx ret=* 200"},
         {6, "ATRIUM_Mode ret=0 Mode=1"},
         {6, "Convert_Image8_16"},
         {6, "Set_ImageFilterMode 2"},
         {7, "Close_Scanner"},
-        {6, "Close_Scanner ret=-?[0-9]+"},
+        {6, "Close_Scanner ret=*"},
         {6, "ApiExit"},
     };
     std::vector<LogLine> log = Log();
     size_t at = 0;
     for (const Expected& e : expected) {
-        std::regex pattern(e.message);
-        while (at < log.size() &&
-               !(log[at].level == e.level && std::regex_match(log[at].message, pattern)))
+        while (at < log.size() && !(log[at].level == e.level &&
+                                    fnmatch(e.message.c_str(), log[at].message.c_str(), 0) == 0))
             ++at;
         ASSERT_LT(at, log.size()) << "missing, or out of order: level " << e.level << " \""
                                   << e.message << "\"";

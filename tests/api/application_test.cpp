@@ -258,3 +258,22 @@ TEST_F(ApplicationTest, CallsLeaveTheirLogLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ApplicationTest, ApiExitRunsWhenTheLibraryIsUnloaded) {
+    dir.write("lumora.ini", kTwoSets);
+    InFreshProcess([&](Lumora& lib) {
+        EXPECT_EQ(lib.ApiInit(), 0);
+        EXPECT_EQ(dlclose(lib.handle), 0);
+        EXPECT_EQ(Count("ApiExit"), 1);
+    });
+    // Not initialised: nothing to undo at unload.
+    std::remove(dir.file("log.txt").c_str());
+    InFreshProcess([&](Lumora& lib) {
+        EXPECT_EQ(dlclose(lib.handle), 0);
+        EXPECT_EQ(Count("ApiExit"), 0);
+    });
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 // The exported interface as an application sees it: gates, lazy initialisation and its
 // network branch, ApiExit, and the log lines of the calls.
 #include <fnmatch.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -274,6 +275,22 @@ TEST_F(ApplicationTest, ApiExitRunsWhenTheLibraryIsUnloaded) {
         EXPECT_EQ(dlclose(lib.handle), 0);
         EXPECT_EQ(Count("ApiExit"), 0);
     });
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ApplicationTest, ReadOnlyConfigurationKeepsTheForcedValuesInMemory) {
+    dir.write("lumora.ini", kNetworkIni);
+    ASSERT_EQ(chmod(Ini().c_str(), 0444), 0);
+    InFreshProcess([&](Lumora& lib) {
+        EXPECT_NE(lib.ApiInit(), 0);
+        EXPECT_EQ(Count("Unable to write ini file " + Ini()), 2);
+        // The sets are counted by the model in memory (Lumora: Param_#), not the file's Calyxa.
+        EXPECT_EQ(lib.Get_Paramcount(), 1);
+    });
+    EXPECT_EQ(TempDir::read(Ini()), kNetworkIni);
 }
 
 }  // namespace

@@ -294,3 +294,32 @@ TEST_F(ApplicationTest, ReadOnlyConfigurationKeepsTheForcedValuesInMemory) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ApplicationTest, OpenThroughTheBoxSendsTheImageFolderAndTheMode) {
+    dir.write("lumora.ini", std::string(kNetworkIni) + "[Scanner]\nImagePath=/unused\n");
+    dir.write("devices/usb.mcs", ":00000001FF\n");
+    InFreshProcess([&](Lumora& lib) {
+        EXPECT_NE(lib.ApiInit(), 0);  // no box: the network initialisation fails once
+        EXPECT_NE(lib.Open_Scanner(1), 0);
+        std::vector<LogLine> log = Log();
+        const std::string sent = "Open_Scanner corred imagepath (" + dir.file("images") +
+                                 ") in lumora.ini befor client_open_scanner() in netbox...";
+        size_t at = 0;
+        while (at < log.size() && !(log[at].level == 6 && log[at].message == sent)) ++at;
+        ASSERT_LT(at, log.size()) << "missing: " << sent;
+        const char* mode = "ATRIUM_Mode ret=* Mode=0";
+        while (at < log.size() &&
+               !(log[at].level == 6 && fnmatch(mode, log[at].message.c_str(), 0) == 0))
+            ++at;
+        EXPECT_LT(at, log.size()) << "the box was not told the mode after the open";
+        // The failed open ended the API.
+        EXPECT_TRUE(*lib.remote);
+        EXPECT_EQ(lib.Aktivate_Scanner(), LUMORA_E_NOT_OPEN);
+    });
+    // The configuration file itself keeps its own ImagePath.
+    EXPECT_NE(TempDir::read(Ini()).find("ImagePath=/unused"), std::string::npos);
+}
+
+}  // namespace

@@ -12,6 +12,7 @@ public:
     virtual ~ini2();
 
     // Reads the whole file; returns 0 on success. getSize() tells whether anything was read.
+    // A missing, unreadable or oversized (above 64 MiB) file leaves the document empty.
     int load(const char* file);
     // Number of bytes of text held; 0 when the file was missing or empty.
     size_t getSize() const;
@@ -28,6 +29,8 @@ public:
     int get(const char* section, const char* key, long* value, long def) const;
     int get(const char* section, const char* key, double* value, double def) const;
 
+    // Changes or adds a key (line breaks in the value become blanks). A key with '=' or a
+    // leading '[', ';' or '#', or a section name with ']', is refused: the document is unchanged.
     void set(const char* section, const char* key, const char* value, const char* comment = nullptr);
     void set(const char* section, const char* key, long value, const char* comment = nullptr);
 

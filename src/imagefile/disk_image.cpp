@@ -1,0 +1,34 @@
+// Read_DiskImage and Write_DiskImageEx: whole image files from and to the application.
+#include <cstdio>
+
+#include "api/local_ops.h"
+#include "imagefile/file_open.h"
+#include "imagefile/image_desc.h"
+#include "imagefile/sqrt_image.h"
+#include "imagefile/xyz_format.h"
+
+// The file is read as 16-bit unless it starts with FF FF 00 00. The caller's buffer holds
+// width x height values of the file's header; no more are ever written into it.
+int Local_Read_DiskImage(unsigned short* pixels, const char* imageFile) {
+    FILE* file = OpenRegularFile(imageFile, "rb");
+    if (!file) return -2;
+    XyzHeader header;
+    int result = ReadXyzHeader(file, &header);
+    if (result == 0) {
+        if (!pixels && size_t(header.width) * header.height > 0)
+            result = -2;
+        else
+            result = ReadXyzPixels(file, header, pixels);
+    }
+    std::fclose(file);
+    return result;
+}
+
+// Both form selectors 1: byte pixels, 8-bit form; otherwise 16-bit values. Never rotated.
+int Local_Write_DiskImageEx(const DiskImage* image, const char* imageFile) {
+    if (!image || image->width < 0 || image->height < 0) return -1;
+    SQRTImage writer;
+    if (image->formA == 1 && image->formB == 1) return writer.WriteXyz8(*image, imageFile, 0);
+    return writer.WriteXyz16(ImageSizeWord(uint16_t(image->width), uint16_t(image->height)),
+                             static_cast<const uint16_t*>(image->pixels), imageFile, 0);
+}

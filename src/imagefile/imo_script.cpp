@@ -1,0 +1,125 @@
+#include "imagefile/imo_script.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <strings.h>
+
+#include "api/local_ops.h"
+#include "api/log_channel.h"
+#include "config/scanner_settings.h"
+#include "imagefile/file_open.h"
+#include "imagefile/image_desc.h"
+#include "imagefile/zrip_wrapper.h"
+#include "imagefind/imagefind.h"
+
+namespace {
+
+// Next physical line without its end-of-line characters, at most IMO_LINE_CHARS of it.
+// false at the end of the file.
+bool ReadLine(FILE* file, char* line) {
+    size_t length = 0;
+    int c = std::getc(file);
+    if (c == EOF) return false;
+    for (; c != EOF && c != '\n'; c = std::getc(file)) {
+        if (length < IMO_LINE_CHARS) line[length++] = char(c);
+    }
+    while (length > 0 && line[length - 1] == '\r') --length;
+    line[length] = '\0';
+    return true;
+}
+
+void UpperCase(char* text) {
+    for (; *text; ++text) *text = char(std::toupper(static_cast<unsigned char>(*text)));
+}
+
+int32_t Nanometres(double metres) {
+    const double nm = metres * 1e9 + 0.5;
+    return nm >= 0.0 && nm < 2147483647.0 ? int32_t(nm) : 0;
+}
+
+}  // namespace
+
+void ImoValue(const char* line, const char* key, char* out) {
+    out[0] = '\0';
+    const char* start = std::strstr(line, key);
+    if (!start) return;
+    start += std::strlen(key);
+    if (*start == '"') ++start;
+    size_t length = 0;
+    while (start[length] && start[length] != '"' && length < IMO_VALUE_CHARS) ++length;
+    std::memcpy(out, start, length);
+    out[length] = '\0';
+}
+
+int RunImoEntries(FILE* script, const std::function<int(const char*)>& filter) {
+    char line[IMO_LINE_CHARS + 1];
+    bool found = false;
+    while (ReadLine(script, line)) {
+        if (strncasecmp(line, "[ImageOperations]", 17) == 0) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) return -2;
+    const long section = std::ftell(script);
+    if (section < 0) return -2;
+
+    int result = 0;
+    for (int n = 0; n < IMO_ENTRIES; ++n) {
+        if (std::fseek(script, section, SEEK_SET) != 0) break;
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%i=ZRIP  ST=0", n);
+        bool match = false;
+        while (ReadLine(script, line)) {
+            if (line[0] == '[') break;
+            UpperCase(line);
+            if (std::strstr(line, entry)) {
+                match = true;
+                break;
+            }
+        }
+        if (!match) continue;
+        char function[IMO_VALUE_CHARS + 1];
+        char parameter[IMO_VALUE_CHARS + 1];
+        ImoValue(line, "FUNC=", function);
+        ImoValue(line, "ZRIPPARAM=", parameter);
+        result = filter(parameter);
+    }
+    return result;
+}
+
+int RunImoScriptFile(uint32_t size, uint16_t* pixels, const char* scriptPath) {
+    if (!scriptPath || !*scriptPath) return 0;
+    FILE* script = OpenRegularFile(scriptPath, "r");
+    if (!script) {
+        LogPrint(LOG_INFO, "      WARNING : Imo script not found: %s", scriptPath);
+        return -1;
+    }
+    LogPrint(LOG_INFO, "      using Imo Script: %s", scriptPath);
+    ImageDesc image;
+    image.width = SizeWidth(size);
+    image.height = SizeHeight(size);
+    image.pixels = pixels;
+    const int32_t pixelSizeX = Nanometres(Device.PixelSizeX);
+    const int32_t pixelSizeY = Nanometres(Device.PixelSizeY);
+    const int result = RunImoEntries(script, [&](const char* parameter) {
+        LogPrint(LOG_INFO, "      run SC-Filter Param: %s", parameter);
+        return Zrip().SC_Filter_Image(image, image, pixelSizeX, pixelSizeY, parameter);
+    });
+    std::fclose(script);
+    return result;
+}
+
+int Imagefind::RunImoScript(uint32_t size, uint16_t* pixels, const char* scriptPath) {
+    return RunImoScriptFile(size, pixels, scriptPath);
+}
+
+int Local_Check_Imo(const char* scriptPath) {
+    FILE* script = OpenRegularFile(scriptPath, "r");
+    if (!script) return -10002;
+    std::fgetc(script);
+    const bool readable = !std::ferror(script);
+    std::fclose(script);
+    return readable ? 0 : -10002;
+}

@@ -349,3 +349,22 @@ TEST_F(PlateTest, PlateReachingPastTheLineEndIsCut) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlateTest, PlateFedWhileArmedArrivesAfterItsDelayFromNow) {
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(10000);
+    lumora_emu::PlateSpec spec;
+    spec.atSeconds = 2.0;
+    spec.width = 16;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    dev.AdvanceMs(1999);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    dev.AdvanceMs(1);
+    EXPECT_NE(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    EXPECT_EQ(dev.FifoWords(), 0u);  // no burst of lines from the past
+}
+
+}  // namespace

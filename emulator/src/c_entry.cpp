@@ -43,7 +43,12 @@ void lumora_emu_close(int handle) {
 }
 
 void lumora_emu_wait_ms(uint32_t ms) { TheDevice().WaitMs(ms); }
-uint64_t lumora_emu_now_ms(void) { return TheDevice().NowMs(); }
+uint64_t lumora_emu_now_ms(void) {
+    auto& d = TheDevice();
+    std::lock_guard<std::recursive_mutex> lock(d.Mutex());
+    d.Internal().Sync();  // in the real-time modes the clock follows the wall clock
+    return d.Internal().clock.NowMs();
+}
 
 int lumora_emu_i2c_start(uint8_t addressByte) { return TheDevice().I2cStart(addressByte); }
 int lumora_emu_i2c_write(uint8_t value) { return TheDevice().I2cWrite(value); }

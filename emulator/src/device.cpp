@@ -175,7 +175,7 @@ void State::ApplyConfig() {
         PlateImage image;
         std::string error;
         if (Device::LoadPlateImage(spec, &image, &error))
-            transport.Feed(spec, std::move(image));
+            transport.Feed(spec, std::move(image), clock.NowUs());
         else
             Warn(error + " (plate skipped)");
     }
@@ -364,7 +364,8 @@ void Device::FeedPlate(const PlateSpec& plate) {
         return;
     }
     LOCK;
-    s_->transport.Feed(plate, std::move(image));
+    s_->Sync();
+    s_->transport.Feed(plate, std::move(image), s_->clock.NowUs());
 }
 std::vector<PlateState> Device::Plates() const { LOCK; return s_->transport.States(); }
 uint32_t Device::SlotOffset(int slot) const { LOCK; return PlateTransport::SlotOffset(*s_, slot); }

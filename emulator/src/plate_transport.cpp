@@ -32,12 +32,12 @@ void PlateTransport::Reset() {
     nextLineUs_ = 0;
 }
 
-void PlateTransport::Feed(const PlateSpec& spec, PlateImage image) {
+void PlateTransport::Feed(const PlateSpec& spec, PlateImage image, uint64_t nowUs) {
     Plate p;
     p.spec = spec;
     p.spec.slot = std::clamp(spec.slot, 1, 4);
     p.image = std::move(image);
-    if (everArmed_) p.arriveUs = armedAtUs_ + uint64_t(std::max(0.0, spec.atSeconds) * 1e6);
+    if (everArmed_) p.arriveUs = nowUs + uint64_t(std::max(0.0, spec.atSeconds) * 1e6);
     plates_.push_back(std::move(p));
 }
 

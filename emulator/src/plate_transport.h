@@ -19,7 +19,8 @@ public:
     static constexpr uint32_t kRunOutLines = 12;  // empty lines after its last row
 
     void Reset();
-    void Feed(const PlateSpec& spec, PlateImage image);
+    // A plate fed after the first arming reaches its inlet At seconds after it was fed.
+    void Feed(const PlateSpec& spec, PlateImage image, uint64_t nowUs);
     // Moves everything up to emulated time nowUs.
     void AdvanceTo(uint64_t nowUs, State& s);
     // One line without plates, every position sent (the line test): the photomultiplier

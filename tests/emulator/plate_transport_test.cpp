@@ -323,3 +323,48 @@ TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlateTest, PlateReachingPastTheLineEndIsCut) {
+    lumora_emu::PlateSpec spec;
+    spec.image = "phantom:stepwedge";
+    spec.slot = 4;
+    spec.atSeconds = 0.1;
+    spec.width = 128;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    Arm(15, 100, kDark);
+    dev.WriteRegister16(0xC2, 441);  // odd pixel count; slot 4 starts at 346
+    std::vector<uint32_t> stream;
+    dev.AdvanceMs(20000);
+    while (dev.FifoWords()) Drain(stream);
+    Decoded d = Walk(stream);
+    ASSERT_TRUE(d.wellFormed);
+    ASSERT_EQ(d.lines.size(), 8u + 8 + 12);
+    EXPECT_EQ(dev.Plates()[0].xOffset, 346u);
+    for (const auto& line : d.lines)
+        for (const auto& [x, v] : line) EXPECT_LT(x, 441u);
+    EXPECT_EQ(d.lines[8].size(), 94u);  // whole pairs before position 441
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlateTest, PlateFedWhileArmedArrivesAfterItsDelayFromNow) {
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(10000);
+    lumora_emu::PlateSpec spec;
+    spec.atSeconds = 2.0;
+    spec.width = 16;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    dev.AdvanceMs(1999);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    dev.AdvanceMs(1);
+    EXPECT_NE(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    EXPECT_EQ(dev.FifoWords(), 0u);  // no burst of lines from the past
+}
+
+}  // namespace

@@ -2,8 +2,8 @@
 // were set and every other byte stays as it was.
 //
 // Syntax: "[name]" starts a section; "key = value" sets a key; a line whose first non-blank
-// character is ';' or '#' is a comment. A ';' or '#' that starts the value or follows a blank
-// inside it begins an inline comment ("Level = 5   ; detail"). Any other line is kept as it
+// character is ';' or '#' is a comment. A ';' or '#' that follows a blank begins an inline
+// comment ("Level = 5   ; detail"; but "Color=#FF" keeps its value). Any other line is kept as it
 // stands and otherwise ignored. Names compare without regard to case (ASCII); keys and values
 // are trimmed of blanks. Keys before the first section belong to the section "".
 //
@@ -30,6 +30,9 @@
 #include <unordered_map>
 
 namespace {
+
+// A configuration is a few kilobytes; anything beyond this is not one (a device, a stream).
+constexpr size_t kMaxFileSize = size_t(64) << 20;
 
 struct Line {
     std::string raw;          // the bytes of the line including its line ending
@@ -152,10 +155,9 @@ struct ini2::Impl {
             if (kb == ke) continue;
             size_t vb = eq + 1, ve = e;
             while (vb < ve && (raw[vb] == ' ' || raw[vb] == '\t')) ++vb;
-            // Inline comment: ';' or '#' at the value start or after a blank.
+            // Inline comment: ';' or '#' after a blank (raw[eq] is '=', so i - 1 is safe).
             for (size_t i = vb; i < ve; ++i) {
-                if ((raw[i] == ';' || raw[i] == '#') &&
-                    (i == vb || raw[i - 1] == ' ' || raw[i - 1] == '\t')) {
+                if ((raw[i] == ';' || raw[i] == '#') && (raw[i - 1] == ' ' || raw[i - 1] == '\t')) {
                     ve = i;
                     break;
                 }
@@ -253,8 +255,9 @@ int ini2::load(const char* file) {
     std::string data;
     char chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.append(chunk, n);
-    bool failed = std::ferror(f) != 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && data.size() <= kMaxFileSize)
+        data.append(chunk, n);
+    bool failed = std::ferror(f) != 0 || data.size() > kMaxFileSize;
     std::fclose(f);
     if (failed) return -1;
     impl_->text = std::move(data);
@@ -352,6 +355,9 @@ int ini2::write(const char* file) {
     }
     mode_t mode = exists ? (st.st_mode & 07777) : mode_t(0644);
     if (ok && fchmod(fd, mode) != 0) ok = false;
+    // Keep the owner where we may (a privileged process must not take the file over).
+    if (ok && exists && (st.st_uid != geteuid() || st.st_gid != getegid()))
+        (void)!fchown(fd, st.st_uid, st.st_gid);
     if (ok && fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = false;

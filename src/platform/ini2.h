@@ -12,6 +12,7 @@ public:
     virtual ~ini2();
 
     // Reads the whole file; returns 0 on success. getSize() tells whether anything was read.
+    // A missing, unreadable or oversized (above 64 MiB) file leaves the document empty.
     int load(const char* file);
     // Number of bytes of text held; 0 when the file was missing or empty.
     size_t getSize() const;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -26,7 +27,9 @@ const char* kSample =
     "Empty=\r\n"
     "\r\n"
     "[Interface]\r\n"
-    "Type=EPP\r\n";
+    "Type=EPP\r\n"
+    "Color=#FF;00\r\n"
+    "Note=   ; only a comment\r\n";
 
 TEST(Ini2, LookupsIgnoreCaseTrimAndSkipComments) {
     TempDir dir;
@@ -39,6 +42,8 @@ TEST(Ini2, LookupsIgnoreCaseTrimAndSkipComments) {
     EXPECT_EQ(Text(ini, "INTERFACE", "type"), "EPP");
     EXPECT_EQ(Text(ini, "Scanner", "Scale"), "1.25");
     EXPECT_EQ(Text(ini, "Scanner", "Empty"), "");
+    EXPECT_EQ(Text(ini, "Interface", "Color"), "#FF;00");
+    EXPECT_EQ(Text(ini, "Interface", "Note"), "");
     EXPECT_EQ(Text(ini, "Scanner", "; clinic configuration"), "?");
     EXPECT_EQ(Text(ini, "Scanner", "# laser limits"), "?");
 
@@ -109,6 +114,8 @@ TEST(Ini2, WriteChangesOnlyTheSetKeys) {
         "\r\n"
         "[Interface]\r\n"
         "Type=EPP\r\n"
+        "Color=#FF;00\r\n"
+        "Note=   ; only a comment\r\n"
         "[Extra]\r\n"
         "Key=v\r\n";
     EXPECT_EQ(TempDir::read(path), want);
@@ -171,6 +178,15 @@ TEST(Ini2, WriteReplacesAtomicallyKeepingModeAndLinks) {
     struct stat st{};
     stat(real.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    if (geteuid() == 0) {  // a privileged writer keeps the file's owner
+        ASSERT_EQ(chown(real.c_str(), 1234, 1235), 0);
+        ini.set("A", "x", "6");
+        ASSERT_EQ(ini.write(), 0);
+        stat(real.c_str(), &st);
+        EXPECT_EQ(st.st_uid, 1234u);
+        EXPECT_EQ(st.st_gid, 1235u);
+    }
 }
 
 TEST(Ini2, DuplicatesFirstOccurrenceWins) {

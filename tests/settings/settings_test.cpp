@@ -154,6 +154,21 @@ TEST_F(SettingsTest, KeyRules) {
     }
 }
 
+TEST_F(SettingsTest, Scale16Bit) {
+    ASSERT_EQ(Load("[Scanner]\nAbtastkreis=0.1\nScale16Bit=1\n", 0), 0);
+    EXPECT_EQ(Device.MaxPixVal, 65535);
+    EXPECT_DOUBLE_EQ(Device.PixScale, 65535.0 / (12 * 4095));
+    // No oversampling (white level 0): the factor stays 1 instead of dividing by zero.
+    ASSERT_EQ(Load("[Scanner]\nScale16Bit=1\n", 0), 0);
+    EXPECT_EQ(Device.MaxPixVal, 65535);
+    EXPECT_EQ(Device.PixScale, 1.0);
+    // Demo mode never scales.
+    device->DemoActive = 1;
+    ASSERT_EQ(Load("[Scanner]\nAbtastkreis=0.1\nScale16Bit=1\n", 0), 0);
+    EXPECT_EQ(Device.MaxPixVal, 12 * 4095);
+    EXPECT_EQ(Device.PixScale, 1.0);
+}
+
 TEST_F(SettingsTest, RangeParsing) {
     struct Case {
         const char* text;

@@ -34,6 +34,21 @@ seed fuzz_image_reader short '\003\000\002\000\001'
 { printf '\377\377\000\000\002\000\001\000\377\377'; head -c 246 /dev/zero; printf '\020\377'; } \
   > "$CORPUS/fuzz_image_reader/xyz8"
 mkdir -p "$CORPUS/fuzz_info_reader"
+# Grayscale PNG, 16-bit 2 x 2 and 8-bit 3 x 1 (made with python3 where it is at hand).
+if command -v python3 >/dev/null; then
+  python3 - "$CORPUS/fuzz_image_reader" <<'PY'
+import struct, sys, zlib
+def png(path, depth, width, rows):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    raw = b"".join(b"\0" + bytes(r) for r in rows)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, len(rows), depth, 0, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+png(sys.argv[1] + "/png16", 16, 2, [[0, 1, 0x12, 0x34], [0xFF, 0xEF, 0x80, 0]])
+png(sys.argv[1] + "/png8", 8, 3, [[0, 128, 255]])
+PY
+fi
 # Info files: the 101 fixed bytes with a 3-byte extra header, and a cut one.
 { printf '\154\000\000\000\002\000\000\000\001\000\000\000\250\141\000\000\250\141\000\000\020';
   printf '\000\000\000\000\001\352\007\014\011\027\073\073';

@@ -8,6 +8,7 @@
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"
 #include "imagefile/imo_script.h"
+#include "imagefile/zrip_wrapper.h"
 
 namespace {
 
@@ -133,6 +134,9 @@ TEST_F(ImoScript, CheckImo) {
 
 // Through the process-wide library wrapper, which loads the real libzrip.so of the build.
 TEST_F(ImoScript, RunsTheLibraryFilters) {
+    char version[ZRIP_VERSION_TEXT] = {};
+    ASSERT_EQ(Zrip().Get_Version(version), 0) << "libzrip.so not found: run through ctest, "
+                                                 "which sets LUMORA_LIBDIR";
     std::vector<uint16_t> pixels(9 * 9, 1000);
     pixels[4 * 9 + 4] = 30000;
     const uint32_t size = ImageSizeWord(9, 9);

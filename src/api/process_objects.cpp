@@ -3,9 +3,12 @@
 // image-processing library wrapper, the second configuration-service wrapper, the log channel.
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 #include <new>
+#include <shared_mutex>
 
 #include "api/log_channel.h"
+#include "api/process_state.h"
 #include "config/config_file.h"
 #include "config/zrconfigwr.h"
 #include "imagefile/zrip_wrapper.h"
@@ -29,10 +32,12 @@ struct ProcessObjects {
     }
 };
 
+ProcessObjects* objects = nullptr;
+// Writers of log lines share the channel; a rebuild replaces it exclusively.
+std::shared_mutex channelMutex;
+
 ProcessObjects& Objects() {
-    // Built on first use, which the load-time constructor below forces; never destroyed
-    // before code that runs at unload (ApiExit) has finished with it.
-    static ProcessObjects* objects = new ProcessObjects();
+    if (!objects) objects = new ProcessObjects();
     return *objects;
 }
 
@@ -41,26 +46,33 @@ ProcessObjects& Objects() {
 zrconfigwr& FirmwareConfigService() { return Objects().firmwareService; }
 zrconfigwr& ConfigService() { return Objects().configService; }
 ZRIP_Wrapper& Zrip() { return Objects().zrip; }
-Log* LogChannel() { return Objects().channel; }
+Log* LogChannel() { return objects ? objects->channel : nullptr; }
 
 void RebuildLogChannel() {
-    ProcessObjects& objects = Objects();
-    delete objects.channel;
-    objects.channel = nullptr;
+    ProcessObjects& current = Objects();
     char target[1024] = "";
     char option[1024] = "";
     int level = LUMORA_DEFAULT_LOG_LEVEL;
-    if (objects.configService.ZRCGetLogConfiguration(1, target, &level, option) != 0) {
+    if (current.configService.ZRCGetLogConfiguration(ZRC_LOG_CHANNEL, target, &level, option) !=
+        0) {
         std::snprintf(target, sizeof target, "%s", LUMORA_DEFAULT_LOG_TARGET);
         level = LUMORA_DEFAULT_LOG_LEVEL;
         option[0] = '\0';
     }
     target[sizeof target - 1] = '\0';
     option[sizeof option - 1] = '\0';
-    objects.channel = new (std::nothrow) Log(target, level, option, LUMORA_LOG_CHANNEL);
+    Log* replacement = new (std::nothrow) Log(target, level, option, LUMORA_LOG_CHANNEL);
+    Log* old;
+    {
+        std::unique_lock<std::shared_mutex> lock(channelMutex);
+        old = current.channel;
+        current.channel = replacement;
+    }
+    delete old;
 }
 
 void LogPrint(int level, const char* format, ...) {
+    std::shared_lock<std::shared_mutex> lock(channelMutex);
     Log* channel = LogChannel();
     if (!channel) return;
     va_list args;
@@ -70,6 +82,7 @@ void LogPrint(int level, const char* format, ...) {
 }
 
 void LogTagged(int level, const char* tag, const char* format, ...) {
+    std::shared_lock<std::shared_mutex> lock(channelMutex);
     Log* channel = LogChannel();
     if (!channel || level > channel->level()) return;
     char message[4096];
@@ -84,4 +97,19 @@ void LogTagged(int level, const char* tag, const char* format, ...) {
 __attribute__((constructor)) static void LumoraProcessAttach() {
     Objects();
     RebuildLogChannel();
+}
+
+// Library unload (dlclose or process end): ApiExit after a local initialisation, then the
+// process objects in the reverse order of their construction.
+__attribute__((destructor)) static void LumoraProcessDetach() {
+    if (ApiExitAtUnload) {
+        ApiExitAtUnload = false;
+        ApiExit();
+    }
+    ProcessObjects* finished = objects;
+    {
+        std::unique_lock<std::shared_mutex> lock(channelMutex);
+        objects = nullptr;
+    }
+    delete finished;
 }

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The test command: an optimised build with its test suite, then a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer (halting on the first error) and the suite
+# again. Installs the build tools and libraries first when they are missing.
+# Exits non-zero on any failure. Benchmarks are built but not run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+          libflxmlrpc-dev pkg-config)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run_suite() {  # build folder, extra cmake arguments...
+  local dir=$1
+  shift
+  echo "== $dir"
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  ninja -C "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600)
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+run_suite build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_SANITIZE=ON
+
+echo "all tests passed (optimised and sanitizer builds)"

@@ -1,0 +1,325 @@
+// Plates fed at an inlet come out of the buffer RAM as a decodable scan-data stream.
+#include <png.h>
+
+#include <cstring>
+#include <map>
+
+#include "hardware/driver_codes.h"
+#include "lumora_emu/driver.h"
+#include "test_util.h"
+
+using namespace emutest;
+
+namespace {
+
+constexpr uint16_t kAnzPix = 1200;
+constexpr uint16_t kDark = 320;
+
+// Decoded stream: per line, the values by pixel position, and the marker parameter.
+struct Decoded {
+    std::vector<std::map<uint32_t, uint16_t>> lines;
+    std::vector<uint16_t> lineStart;
+    size_t skipMarkers = 0;
+    bool wellFormed = true;
+};
+
+Decoded Walk(const std::vector<uint32_t>& units) {
+    Decoded d;
+    uint32_t x = 0;
+    for (uint32_t u : units) {
+        uint16_t a = uint16_t(u), b = uint16_t(u >> 16);
+        if (a > 0xFFF0) {
+            if (a == 0xFFFE) {
+                d.lines.emplace_back();
+                d.lineStart.push_back(b);
+                x = b;
+            } else {
+                ++d.skipMarkers;
+                x += b;
+            }
+            continue;
+        }
+        if (d.lines.empty() || a > 0xFFEF || b > 0xFFEF) d.wellFormed = false;
+        if (d.lines.empty()) continue;
+        d.lines.back()[x] = a;
+        d.lines.back()[x + 1] = b;
+        x += 2;
+    }
+    return d;
+}
+
+class PlateTest : public EmuTest {
+protected:
+    void SetUp() override {
+        EmuTest::SetUp();
+        dev.SetDarkLevel(kDark);
+        h = lumora_emu_open();
+    }
+    void TearDown() override { lumora_emu_close(h); }
+
+    // The registers a scan set-up and arming program.
+    void Arm(uint8_t ovsReg, uint16_t threshold, uint16_t offset, uint8_t slotLines = 0xFF) {
+        MotorWord(dev, 4223 - 6000000 / 4000);
+        dev.WriteRegister16(0xC2, kAnzPix);
+        dev.WriteRegister8(0xD0, ovsReg);
+        dev.WriteRegister16(0xE0, threshold);
+        dev.WriteRegister16(0xD2, offset);
+        dev.I2cStart(0x90);
+        dev.I2cWrite(0x40);
+        dev.I2cWrite(150);
+        dev.I2cStop();
+        dev.WriteRegister8(0xF0, 0x08);
+        dev.WriteRegister16(0xA0, 299);
+        dev.WriteRegister8(0xF0, 0x88);  // buffer reset
+        dev.WriteRegister8(0xF0, 0x08);
+        dev.WriteRegister8(0xA3, 0x73);
+        dev.WriteRegister8(0xB0, 0x60);
+        dev.WriteRegister8(0x90, slotLines);
+        dev.WriteRegister8(0xF8, 8);
+    }
+    void Drain(std::vector<uint32_t>& into) {
+        uint32_t zero = 0, ret = 0;
+        lumora_emu_request(h, IOCTL_SELECT, &zero, 4, nullptr, 0, nullptr);
+        std::vector<uint32_t> buf(10240);
+        lumora_emu_request(h, IOCTL_READ16, nullptr, 0, buf.data(), uint32_t(buf.size() * 4), &ret);
+        into.insert(into.end(), buf.begin(), buf.begin() + ret / 4);
+    }
+    // Polls as a status loop does, until every plate is through (or a poll limit).
+    std::vector<uint32_t> RunScan(uint8_t* inletSeen = nullptr, bool* inScanSeen = nullptr) {
+        std::vector<uint32_t> stream;
+        for (int poll = 0; poll < 200000; ++poll) {
+            uint8_t status = dev.ReadRegister8(0xF8);
+            uint8_t inlet = dev.ReadRegister8(0xA4) & 0x0F;
+            if (inletSeen) *inletSeen |= inlet;
+            if (inScanSeen && (status & 1)) *inScanSeen = true;
+            if (poll % 16 == 0) Drain(stream);
+            bool done = true;
+            for (auto& p : dev.Plates()) done = done && p.stage == lumora_emu::PlateStage::Done;
+            if (done && dev.FifoWords() == 0) break;
+        }
+        return stream;
+    }
+    int h = 0;
+};
+
+TEST_F(PlateTest, PlateAtItsSlotComesOutPixelForPixel) {
+    lumora_emu::PlateSpec spec;
+    spec.image = "phantom:shapes";
+    spec.slot = 2;
+    spec.atSeconds = 0.5;
+    spec.width = 64;
+    spec.height = 48;
+    lumora_emu::PlateImage plate;
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &plate, nullptr));
+    dev.FeedPlate(spec);
+    Arm(15, 100, kDark);  // 16 samples, offset = dark level
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+
+    uint8_t inlet = 0;
+    bool inScan = false;
+    auto stream = RunScan(&inlet, &inScan);
+    EXPECT_EQ(inlet, 0x02);  // slot 2 → bit 1
+    EXPECT_TRUE(inScan);
+    EXPECT_EQ(dev.ReadRegister8(0xF8) & 0x09, 0x08);  // out of the scan, plate-end flag up
+    dev.WriteRegister8(0xF8, 8);
+    EXPECT_EQ(dev.ReadRegister8(0xF8) & 0x08, 0);
+
+    auto ps = dev.Plates()[0];
+    EXPECT_EQ(ps.xOffset, 316u);  // 45° of 180° → a quarter of 1200, even, + 16
+    Decoded d = Walk(stream);
+    ASSERT_TRUE(d.wellFormed);
+    const uint32_t lead = 8, runOut = 12;
+    ASSERT_EQ(d.lines.size(), lead + plate.height + runOut);
+    EXPECT_EQ(dev.LineCounter(), d.lines.size());
+    EXPECT_EQ(ps.firstLine, lead);
+    for (size_t y = 0; y < d.lines.size(); ++y) {
+        bool plateRow = y >= lead && y < lead + plate.height;
+        if (!plateRow) {
+            EXPECT_TRUE(d.lines[y].empty()) << y;
+            EXPECT_GE(d.lineStart[y], kAnzPix - 1) << y;
+            continue;
+        }
+        ASSERT_EQ(d.lines[y].size(), plate.width) << y;
+        EXPECT_EQ(d.lineStart[y], 316) << y;
+        for (int x = 0; x < plate.width; ++x)
+            ASSERT_EQ(d.lines[y].at(316 + x), plate.At(x, int(y - lead))) << x << "," << y;
+    }
+    EXPECT_EQ(d.skipMarkers, 0u);
+}
+
+TEST_F(PlateTest, ThresholdCutsRunsAndOversamplingScalesValues) {
+    lumora_emu::PlateSpec spec;
+    spec.image = "phantom:bars";
+    spec.slot = 1;
+    spec.atSeconds = 0.1;
+    spec.width = 64;
+    spec.height = 16;
+    lumora_emu::PlateImage plate;
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &plate, nullptr));
+    dev.FeedPlate(spec);
+    // 4 samples, no offset: value = (pixel + dark) * 4 / 16; the threshold sits between
+    // the dark and bright bars.
+    Arm(3, 8000, 0);
+    Decoded d = Walk(RunScan());
+    ASSERT_TRUE(d.wellFormed);
+    ASSERT_EQ(d.lines.size(), 8u + 16 + 12);
+    EXPECT_GT(d.skipMarkers, 0u);
+    uint32_t x0 = dev.Plates()[0].xOffset;
+    EXPECT_EQ(x0, 16u);
+    for (int y = 0; y < plate.height; ++y) {
+        const auto& line = d.lines[8 + y];
+        for (int x = 0; x < plate.width; x += 2) {
+            uint16_t a = uint16_t((plate.At(x, y) + kDark) * 4 / 16);
+            uint16_t b = uint16_t((plate.At(x + 1, y) + kDark) * 4 / 16);
+            bool sent = a > 8000 || b > 8000;
+            ASSERT_EQ(line.count(x0 + x) == 1, sent) << x << "," << y;
+            if (sent) {
+                EXPECT_EQ(line.at(x0 + x), a);
+                EXPECT_EQ(line.at(x0 + x + 1), b);
+            }
+        }
+    }
+}
+
+TEST_F(PlateTest, PlateWaitsAtTheInletUntilItsSlotLineIsEnabled) {
+    lumora_emu::PlateSpec spec;
+    spec.slot = 3;
+    spec.atSeconds = 0.2;
+    spec.width = 16;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    dev.AdvanceMs(5000);  // not armed: the plate never arrives
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    Arm(15, 100, kDark, 0xAA);  // armed, slot lines in the disarmed pattern
+    dev.AdvanceMs(300);
+    EXPECT_EQ(dev.ReadRegister8(0xA4) & 0x0F, 0x04);
+    dev.AdvanceMs(10000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::AtInlet);
+    EXPECT_EQ(dev.FifoWords(), 0u);
+    dev.WriteRegister8(0x90, 0xFF);
+    dev.AdvanceMs(60000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Done);
+    EXPECT_EQ(dev.ReadRegister8(0xA4) & 0x0F, 0);
+    EXPECT_EQ(dev.LineCounter(), 8u + 8 + 12);
+}
+
+TEST_F(PlateTest, OldDataIsADecodableStream) {
+    dev.FillOldData(3000);
+    std::vector<uint32_t> stream;
+    while (dev.FifoWords()) Drain(stream);
+    ASSERT_EQ(stream.size(), 3000u);
+    Decoded d = Walk(stream);
+    EXPECT_TRUE(d.wellFormed);
+    EXPECT_GT(d.lines.size(), 10u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlateTest, LineTestRegisterCapturesOneFullLine) {
+    dev.SetAmbientLight(480);
+    MotorWord(dev, 4223 - 6000000 / 4000);
+    dev.WriteRegister16(0xC2, 64);
+    dev.WriteRegister8(0xD0, 15);
+    dev.WriteRegister16(0xD2, kDark);
+    dev.I2cStart(0x90);
+    dev.I2cWrite(0x40);
+    dev.I2cWrite(100);
+    dev.I2cStop();
+    dev.WriteRegister8(0xF0, 0x08);
+    dev.WriteRegister8(0xC4, 1);  // acquisition off: nothing
+    EXPECT_EQ(dev.FifoWords(), 0u);
+    dev.WriteRegister8(0xB0, 0x40);
+    dev.WriteRegister8(0xC4, 1);
+    std::vector<uint32_t> stream;
+    Drain(stream);
+    Decoded d = Walk(stream);
+    ASSERT_EQ(d.lines.size(), 1u);
+    ASSERT_EQ(d.lines[0].size(), 64u);
+    EXPECT_EQ(d.lines[0].at(0), 480);
+    EXPECT_EQ(d.lines[0].at(63), 480);
+}
+
+TEST_F(PlateTest, PlateImagesFromFiles) {
+    TempDir tmp;
+    // Our own image file: width, height, pixels, little-endian.
+    std::string raw;
+    auto put16 = [&](uint16_t v) { raw += char(v & 0xFF); raw += char(v >> 8); };
+    put16(4);
+    put16(2);
+    for (uint16_t v : {1, 2, 3, 4, 500, 600, 700, 0xFFFF}) put16(v);
+    WriteFile(tmp.File("plate.xyz"), raw);
+    lumora_emu::PlateSpec spec;
+    spec.image = tmp.File("plate.xyz");
+    lumora_emu::PlateImage im;
+    std::string error;
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &im, &error)) << error;
+    EXPECT_EQ(im.width, 4);
+    EXPECT_EQ(im.height, 2);
+    EXPECT_EQ(im.At(3, 1), 0xFFFF);
+    EXPECT_EQ(im.At(0, 1), 500);
+
+    WriteFile(tmp.File("short.xyz"), raw.substr(0, 10));
+    spec.image = tmp.File("short.xyz");
+    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(spec, &im, &error));
+    EXPECT_NE(error.find("shorter"), std::string::npos);
+
+    // A 16-bit grey PNG.
+    std::vector<uint16_t> px = {0, 1000, 40000, 65535, 7, 8};
+    png_image out;
+    std::memset(&out, 0, sizeof out);
+    out.version = PNG_IMAGE_VERSION;
+    out.width = 3;
+    out.height = 2;
+    out.format = PNG_FORMAT_LINEAR_Y;
+    ASSERT_TRUE(png_image_write_to_file(&out, tmp.File("plate.png").c_str(), 0, px.data(), 0, nullptr));
+    spec.image = tmp.File("plate.png");
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &im, &error)) << error;
+    EXPECT_EQ(im.width, 3);
+    EXPECT_EQ(im.pixels, px);
+
+    spec.image = "phantom:unknown";
+    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(spec, &im, &error));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlateTest, TypeLockKeepsOutPlatesOfOtherTypes) {
+    lumora_emu::PlateSpec spec;
+    spec.slot = 1;
+    spec.atSeconds = 0.1;
+    spec.width = 16;
+    spec.height = 8;
+    spec.type = 2;  // extra-oral
+    dev.FeedPlate(spec);
+    dev.WriteRegister8(0xA4, 0x4F);  // intra-oral plates only
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::AtInlet);
+    dev.WriteRegister8(0xA4, 0xCF);
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Done);
+    EXPECT_GT(dev.FifoWords(), 0u);
+}
+
+TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
+    lumora_emu::PlateSpec spec;
+    spec.atSeconds = 0.1;
+    spec.width = 16;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(3200);  // travelling: distance A at 3.33 mm/s
+    ASSERT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::InScan);
+    size_t before = dev.FifoWords();
+    dev.WriteRegister8(0xB0, 0x20);  // acquisition off: the plate passes, nothing is recorded
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Done);
+    EXPECT_EQ(dev.FifoWords(), before);
+    EXPECT_EQ(dev.LineCounter(), 8u + 8 + 12);
+}
+
+}  // namespace

@@ -61,6 +61,10 @@ mkdir -p "$CORPUS/fuzz_script_reader"
 cp "$ROOT"/examples/scripts/*.imo "$CORPUS/fuzz_script_reader/"
 seed fuzz_script_reader lower '[imageoperations]\n3=zrip  st=0 zripparam=sigma=2"\n0=ZRIP  ST=0 ZRIPPARAM="MEDIAN RADIUS=1\n'
 seed fuzz_script_reader nosection '0=ZRIP  ST=0 ZRIPPARAM="GAUSS SIGMA=1"\n'
+# Streams: header (line length, options, two chunk sizes, prescan), then a plate of three
+# lines with a skip marker and two empty lines.
+seed fuzz_stream_walker plate '\074\000\041\007\015\003\376\377\012\000\144\000\145\000\146\000\147\000\365\377\003\000\150\000\151\000\376\377\012\000\144\000\145\000\146\000\147\000\376\377\012\000\144\000\145\000\376\377\000\001\376\377\000\001'
+seed fuzz_stream_walker binned '\074\000\123\310\001\050\376\377\012\000\144\000\145\000\146\000\147\000\376\377\012\000\144\000\145\000\146\000\147\000\376\377\012\000\144\000\145\000\376\377\000\001'
 
 STATUS=0
 for target in $TARGETS; do

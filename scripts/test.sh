@@ -31,7 +31,7 @@ run_suite() {  # build folder, extra cmake arguments...
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 600)
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=Release
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"

@@ -38,12 +38,18 @@ void State::FirmwareRestart() {
     selected = 0;
 }
 
+constexpr off_t kMaxDescriptionBytes = 4 << 20;
+
 static void Warn(const std::string& text) { std::fprintf(stderr, "lumora-emu: %s\n", text.c_str()); }
 
 static bool ReadFile(const std::string& path, std::string* text, std::string* error) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         *error = "cannot read " + path + ": not a regular file";
+        return false;
+    }
+    if (stat(path.c_str(), &st) == 0 && st.st_size > kMaxDescriptionBytes) {
+        *error = "cannot read " + path + ": larger than a device description can be";
         return false;
     }
     std::ifstream f(path, std::ios::binary);
@@ -115,11 +121,16 @@ void State::ApplyConfig() {
     spd.ResetState();
     if (!cfg.persistFile.empty()) {
         std::string text, error;
-        if (ReadFile(cfg.persistFile, &text, &error) && text.size() == 512) {
+        struct stat st;
+        if (stat(cfg.persistFile.c_str(), &st) != 0) {
+            Persist();  // a new EEPROM file with the described contents
+        } else if (ReadFile(cfg.persistFile, &text, &error) && text.size() == 512) {
             idprom.data.assign(text.begin(), text.begin() + 256);
             datprom.data.assign(text.begin() + 256, text.end());
         } else {
-            Persist();
+            // Someone else's file: leave it alone and keep the contents in memory only.
+            Warn("EEPROM file " + cfg.persistFile + " is not 512 bytes of EEPROM contents; not used");
+            cfg.persistFile.clear();
         }
     }
     if (cfg.model == Model::Main && cfg.spdPresent)
@@ -147,6 +158,7 @@ void State::ApplyConfig() {
     corruptTransfers = 0;
     hvStays = hvWasOn = false;
     eraseReport = false;
+    forcedReads.clear();
     lampBusyUntilUs[0] = lampBusyUntilUs[1] = 0;
     lampStatus[0] = lampStatus[1] = 0;
     requests = blockTransfers = 0;
@@ -154,7 +166,7 @@ void State::ApplyConfig() {
     claimed = false;
     lastFirmware.clear();
     if (cfg.oldDataWords) {
-        auto old = OldScanData(cfg.oldDataWords, 6250);
+        auto old = OldScanData(cfg.oldDataWords, 0xFFEF);
         fifo.Push(old.data(), old.size());
     }
 
@@ -163,7 +175,7 @@ void State::ApplyConfig() {
         PlateImage image;
         std::string error;
         if (Device::LoadPlateImage(spec, &image, &error))
-            transport.Feed(spec, std::move(image));
+            transport.Feed(spec, std::move(image), clock.NowUs());
         else
             Warn(error + " (plate skipped)");
     }
@@ -332,10 +344,13 @@ void Device::SetFirmwareRunning(bool running) { LOCK; s_->firmwareRunning = runn
 void Device::FillOldData(size_t words) {
     LOCK;
     uint16_t anzPix = uint16_t(s_->regs[0xC2] | s_->regs[0xC3] << 8);
-    auto old = OldScanData(words, anzPix ? anzPix : 6250);
+    auto old = OldScanData(words, anzPix ? anzPix : 0xFFEF);
     s_->fifo.Push(old.data(), old.size());
 }
 void Device::SetEraseUnitAnswering(bool answering) { LOCK; s_->cfg.eraseUnitAnswering = answering; }
+void Device::ForceRead(uint32_t reg, uint32_t value) { LOCK; s_->forcedReads[reg] = value; }
+void Device::ClearForcedReads() { LOCK; s_->forcedReads.clear(); }
+void Device::SetEraseUnitReport(bool report) { LOCK; s_->eraseReport = report; }
 void Device::SetLampStatus(int lamp, uint8_t value) {
     LOCK;
     if (lamp == 1 || lamp == 2) s_->lampStatus[lamp - 1] = value;
@@ -349,12 +364,13 @@ void Device::FeedPlate(const PlateSpec& plate) {
         return;
     }
     LOCK;
-    s_->transport.Feed(plate, std::move(image));
+    s_->Sync();
+    s_->transport.Feed(plate, std::move(image), s_->clock.NowUs());
 }
 std::vector<PlateState> Device::Plates() const { LOCK; return s_->transport.States(); }
 uint32_t Device::SlotOffset(int slot) const { LOCK; return PlateTransport::SlotOffset(*s_, slot); }
 
-bool Device::LoadPlateImage(const PlateSpec& spec, PlateImage* out, std::string* error) {
+bool Device::LoadPlateImage(const PlateSpec& spec, PlateImage* out, std::string* error) try {
     std::string err;
     if (spec.image.rfind("phantom:", 0) == 0) {
         if (MakePhantom(spec.image.substr(8), spec.width, spec.height, out)) return true;
@@ -364,6 +380,9 @@ bool Device::LoadPlateImage(const PlateSpec& spec, PlateImage* out, std::string*
         return true;
     }
     if (error) *error = err;
+    return false;
+} catch (const std::bad_alloc&) {
+    if (error) *error = "no memory for plate image " + spec.image;
     return false;
 }
 

@@ -263,8 +263,10 @@ void ApplyDescription(const std::string& text, DeviceConfig& cfg, std::vector<st
     r.List("DataProm", "Slot1Events", cfg.events[0], 0xFFFFFFFFll);
     r.List("DataProm", "Slot2Events", cfg.events[1], 0xFFFFFFFFll);
 
-    r.Flag("Firmware", "Running", cfg.firmwareRunning);
     r.Int("Firmware", "OldDataWords", cfg.oldDataWords, 0, 1 << 26);
+    // Data can only be left over in a device whose firmware kept running.
+    if (cfg.oldDataWords) cfg.firmwareRunning = true;
+    r.Flag("Firmware", "Running", cfg.firmwareRunning);
     r.Flag("Firmware", "ConfigStatusBit4", cfg.configStatusBit4);
     r.Flag("Firmware", "DownloadFails", cfg.downloadFails);
 
@@ -310,6 +312,16 @@ void ApplyDescription(const std::string& text, DeviceConfig& cfg, std::vector<st
         pr.Real(sec.c_str(), "At", p.atSeconds, 0, 1e6);
         pr.Int(sec.c_str(), "Width", p.width, 0, 4096);
         pr.Int(sec.c_str(), "Height", p.height, 0, 16384);
+        if (ini.Has(sec, "Type")) {
+            std::string t = ini.Get(sec, "Type");
+            for (char& c : t) c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (t == "intra")
+                p.type = 1;
+            else if (t == "extra")
+                p.type = 2;
+            else if (t != "any")
+                warnings.push_back("[" + sec + "] Type=" + t + ": expected intra, extra or any");
+        }
         plates.emplace_back(number, p);
     }
     std::stable_sort(plates.begin(), plates.end(),

@@ -1,6 +1,7 @@
 // Everything the one emulated device holds. Accessed only under State::mu.
 #pragma once
 #include <array>
+#include <map>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -58,6 +59,7 @@ struct State {
     bool hvStays = false, hvWasOn = false;
     bool configBit4 = false, downloadFails = false;
     bool eraseReport = false;
+    std::map<uint32_t, uint32_t> forcedReads;
 
     uint64_t lampBusyUntilUs[2] = {0, 0};
     uint8_t lampStatus[2] = {0, 0};

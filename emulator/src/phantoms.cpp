@@ -79,10 +79,18 @@ static bool ReadRaw(const std::string& path, PlateImage* out, std::string* error
     }
     uint8_t head[4];
     bool ok = std::fread(head, 1, 4, f) == 4;
+    long fileSize = -1;
+    if (ok && std::fseek(f, 0, SEEK_END) == 0) fileSize = std::ftell(f);
+    ok = ok && fileSize >= 4 && std::fseek(f, 4, SEEK_SET) == 0;
     uint16_t w = uint16_t(head[0] | head[1] << 8), h = uint16_t(head[2] | head[3] << 8);
     if (!ok || w == 0 || h == 0 || (w == 0xFFFF && h == 0)) {
         std::fclose(f);
         *error = "plate image " + path + ": not a 16-bit image file";
+        return false;
+    }
+    if (uint64_t(fileSize) - 4 < uint64_t(w) * h * 2) {
+        std::fclose(f);
+        *error = "plate image " + path + ": file shorter than its size says";
         return false;
     }
     std::vector<uint8_t> raw(size_t(w) * h * 2);

@@ -32,12 +32,12 @@ void PlateTransport::Reset() {
     nextLineUs_ = 0;
 }
 
-void PlateTransport::Feed(const PlateSpec& spec, PlateImage image) {
+void PlateTransport::Feed(const PlateSpec& spec, PlateImage image, uint64_t nowUs) {
     Plate p;
     p.spec = spec;
     p.spec.slot = std::clamp(spec.slot, 1, 4);
     p.image = std::move(image);
-    if (everArmed_) p.arriveUs = armedAtUs_ + uint64_t(std::max(0.0, spec.atSeconds) * 1e6);
+    if (everArmed_) p.arriveUs = nowUs + uint64_t(std::max(0.0, spec.atSeconds) * 1e6);
     plates_.push_back(std::move(p));
 }
 
@@ -106,7 +106,12 @@ void PlateTransport::StartDraw(Plate& p, uint64_t atUs, const State& s) {
 }
 
 bool PlateTransport::MayDraw(const Plate& p, const State& s) const {
-    return Armed(s) && ((s.regs[0x90] >> (2 * (p.spec.slot - 1))) & 1) != 0;
+    if (!Armed(s) || ((s.regs[0x90] >> (2 * (p.spec.slot - 1))) & 1) == 0) return false;
+    // The image-type lock (register 0xA4 bits 6-7) keeps out plates of a type not accepted.
+    uint8_t lock = s.regs[0xA4] & 0xC0;
+    if (lock && p.spec.type == 1 && !(lock & 0x40)) return false;
+    if (lock && p.spec.type == 2 && !(lock & 0x80)) return false;
+    return true;
 }
 
 void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
@@ -158,21 +163,25 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
             }
         }
     }
+    // A polygon standing still holds the line clock; it resumes from now, without a burst.
+    if (lineClockRunning_ && LinePeriodUs(s) == 0) nextLineUs_ = nowUs;
     lastUs_ = nowUs;
 }
 
-void PlateTransport::EmitLine(State& s) {
+void PlateTransport::EmitLine(State& s, bool testLine) {
     uint64_t line = lineIndex_;
     uint32_t anzPix = s.regs[0xC2] | s.regs[0xC3] << 8;
     uint8_t ovs = s.regs[0xD0];
     uint16_t offset = uint16_t(s.regs[0xD2] | s.regs[0xD3] << 8);
     uint16_t threshold = uint16_t(s.regs[0xE0] | s.regs[0xE1] << 8);
-    bool everything = s.regs[0xE2] != 0;
+    bool everything = s.regs[0xE2] != 0 || testLine;
     bool signal = s.HighVoltage() > 0.0;
-    uint16_t background = StreamValue(0, s.cfg.darkLevel, ovs, offset);
+    uint16_t light = testLine && signal ? s.cfg.ambientLight : 0;
+    uint16_t background = StreamValue(light, s.cfg.darkLevel, ovs, offset);
 
     values_.assign(anzPix, background);
     for (Plate& p : plates_) {
+        if (testLine) break;
         if (p.stage != PlateStage::InScan || line < p.firstLine) continue;
         uint64_t row = line - p.firstLine;
         if (row >= p.image.height || !signal) continue;
@@ -201,7 +210,7 @@ void PlateTransport::EmitLine(State& s) {
         pos = 2 * k + 2;
     }
     if (!started) words_.push_back(Unit(kLineMarker, uint16_t(std::min<uint32_t>(std::max<uint32_t>(anzPix, 1), 0xFFFF))));
-    s.fifo.Push(words_.data(), words_.size());
+    if (testLine || (s.regs[0xB0] & 0x40)) s.fifo.Push(words_.data(), words_.size());  // acquisition on
     s.lineCounter = (s.lineCounter + 1) & 0xFFFFFF;
     ++lineIndex_;
 

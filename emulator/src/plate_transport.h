@@ -19,9 +19,13 @@ public:
     static constexpr uint32_t kRunOutLines = 12;  // empty lines after its last row
 
     void Reset();
-    void Feed(const PlateSpec& spec, PlateImage image);
+    // A plate fed after the first arming reaches its inlet At seconds after it was fed.
+    void Feed(const PlateSpec& spec, PlateImage image, uint64_t nowUs);
     // Moves everything up to emulated time nowUs.
     void AdvanceTo(uint64_t nowUs, State& s);
+    // One line without plates, every position sent (the line test): the photomultiplier
+    // sees the ambient light while the high voltage is on.
+    void EmitTestLine(State& s) { EmitLine(s, true); }
     uint8_t InletBits(uint64_t nowUs) const;
     bool InScan() const;
     std::vector<PlateState> States() const;
@@ -41,7 +45,7 @@ private:
         uint32_t firstCounter = 0;     // line-counter value of the first row
         uint32_t xOffset = 0;
     };
-    void EmitLine(State& s);
+    void EmitLine(State& s, bool testLine = false);
     void StartDraw(Plate& p, uint64_t atUs, const State& s);
     bool MayDraw(const Plate& p, const State& s) const;
 

@@ -37,6 +37,10 @@ void State::PollStep() {
 
 uint8_t State::Read8(uint32_t r) {
     if (!firmwareRunning) return 0xFF;
+    if (auto f = forcedReads.find(r); f != forcedReads.end()) {
+        if (r == reg::STATUS || r == reg::LINE_COUNT_LO) PollStep();
+        return uint8_t(f->second);
+    }
     switch (r) {
         case reg::READ_POINTER: return uint8_t(fifo.ReadPointer());
         case reg::LINE_COUNT_LO:
@@ -60,7 +64,7 @@ uint8_t State::Read8(uint32_t r) {
             if (i <= 10) return cfg.eraseSensors[i];
             if (i == 13) return cfg.eraseVersion;
             if (i == 14) return cfg.eraseLampStatus;
-            if (i == 15) return uint8_t(std::clamp(cfg.eraseLampTemp / 10.0, 0.0, 255.0));
+            if (i == 15) return uint8_t(std::clamp(cfg.eraseLampTemp, 0.0, 255.0));  // whole °C
             return 0;
         }
         case reg::ADC_ACCU: return uint8_t(Accumulator());
@@ -78,6 +82,7 @@ uint8_t State::Read8(uint32_t r) {
 
 uint16_t State::Read16(uint32_t r) {
     if (!firmwareRunning) return 0xFFFF;
+    if (auto f = forcedReads.find(r); f != forcedReads.end()) return uint16_t(f->second);
     switch (r) {
         case reg::CHECKSUM: return checksum;
         case reg::ADC_ACCU: return Accumulator();
@@ -90,6 +95,7 @@ uint16_t State::Read16(uint32_t r) {
 
 uint32_t State::Read32(uint32_t r) {
     if (!firmwareRunning) return 0xFFFFFFFF;
+    if (auto f = forcedReads.find(r); f != forcedReads.end()) return f->second;
     switch (r) {
         case reg::READ_POINTER: return fifo.ReadPointer();
         case reg::WORDS_WAITING: return uint32_t(fifo.Waiting());
@@ -123,6 +129,9 @@ void State::Write8(uint32_t r, uint8_t v) {
             }
             if (v & 0x08) hvWasOn = true;
             if (!(v & 0x08) && !hvStays) hvWasOn = false;
+            break;
+        case reg::LINE_TEST:
+            if (v == 1 && (regs[reg::LASER] & 0x40)) transport.EmitTestLine(*this);
             break;
         case reg::STATUS:
             statusEvents = uint8_t(statusEvents & ~v);

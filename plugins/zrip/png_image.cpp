@@ -1,5 +1,6 @@
 // Grayscale PNG (1 ... 16 bits) into a 16-bit image; 8-bit values v become v * 257.
 #include <png.h>
+#include <sys/stat.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -25,6 +26,7 @@ void QuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 struct PngRead {
     FILE* file = nullptr;
+    uint64_t fileBytes = 0;
     png_structp png = nullptr;
     png_infop info = nullptr;
     uint16_t* pixels = nullptr;
@@ -43,6 +45,10 @@ int16_t Decode(PngRead* r, ImageDesc* image) {
     const int depth = png_get_bit_depth(r->png, r->info);
     if (colour != PNG_COLOR_TYPE_GRAY) return ZRIP_E_FORMAT;
     if (width == 0 || height == 0 || uint64_t(width) * height > ZRIP_MAX_PIXELS) return ZRIP_E_FORMAT;
+    // Deflate expands at most about 1032 : 1; a file too small for its size is damaged, and
+    // is refused before the image memory is claimed.
+    const uint64_t rawBytes = uint64_t(height) * (1 + (uint64_t(width) * unsigned(depth) + 7) / 8);
+    if (rawBytes > r->fileBytes * 1100) return ZRIP_E_FORMAT;
     if (depth < 8) png_set_expand_gray_1_2_4_to_8(r->png);
     if (depth < 16) png_set_expand_16(r->png);
     if (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) png_set_swap(r->png);
@@ -69,6 +75,8 @@ int16_t ReadPng(const char* path, ImageDesc* image) {
     PngRead r;
     r.file = OpenRegularFile(path, "rb");
     if (!r.file) return ZRIP_E_OPEN;
+    struct stat st {};
+    if (fstat(fileno(r.file), &st) == 0) r.fileBytes = uint64_t(st.st_size);
     int16_t result = ZRIP_E_MEMORY;
     r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, IgnoreWarning);
     if (r.png) r.info = png_create_info_struct(r.png);

@@ -10,8 +10,7 @@
 EPP_Scanner::EPP_Scanner() = default;
 
 EPP_Scanner::~EPP_Scanner() {
-    // The device node is only closed: unlike the original platform, removing a device name
-    // here would delete the node itself.
+    // Only closed: the device node itself stays.
     delete hDevice;
     hDevice = nullptr;
 }
@@ -108,6 +107,10 @@ int EPP_Scanner::ReadBlock(uint16_t* buffer, uint32_t bufferBytes, uint32_t* byt
         return 0;
     }
     if (uint64_t(words) * 4 > bufferBytes) words = bufferBytes / 4;
+    if (words == 0) {  // not one word fits: nothing to transfer
+        *bytesRead = 0;
+        return 0;
+    }
     const uint32_t readPointer = RegReadLong(reg::READ_POINTER);
     const uint32_t address = reg::DATA_PORT;
     for (uint32_t attempt = 0;; ++attempt) {

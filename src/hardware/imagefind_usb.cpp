@@ -70,10 +70,12 @@ int ImageFindUSB::Init_Interface() {
     bool owned = false;
     int fd = AcquireScannerLock(&owned);
     if (fd >= 0) {
-        if (MutexHandle < 0)
+        if (owned || MutexHandle < 0) {
+            if (MutexHandle >= 0) ::close(MutexHandle);
             MutexHandle = fd;
-        else if (fd != MutexHandle)
-            ::close(fd);  // keep the descriptor already held (it may own the lock)
+        } else {
+            ::close(fd);  // keep the descriptor already stored: it may own the lock
+        }
     }
     if (fd < 0 || !owned) {
         LogPrint(LOG_ERROR, "%s Mutex USB_SCANNER_USED error", "ImageFindUSB::Init_Interface");

@@ -65,7 +65,7 @@ int Local_Opt_ImageGreyscale(unsigned short* pixels, int width, int height, int 
     const size_t n = PixelCount(width, height);
     if (n == 0) return 0;
     if (MissingBuffer(pixels, pixels, "Opt_ImageGreyscale")) return -2;
-    std::vector<uint32_t> histogram(65536, 0);
+    std::vector<uint64_t> histogram(65536, 0);
     for (size_t i = 0; i < n; ++i) ++histogram[pixels[i]];
 
     int L = 0;

@@ -89,7 +89,7 @@ int RunImoEntries(FILE* script, const std::function<int(const char*)>& filter) {
     return result;
 }
 
-int Imagefind::RunImoScript(uint32_t size, uint16_t* pixels, const char* scriptPath) {
+int RunImoScriptFile(uint32_t size, uint16_t* pixels, const char* scriptPath) {
     if (!scriptPath || !*scriptPath) return 0;
     FILE* script = OpenRegularFile(scriptPath, "r");
     if (!script) {
@@ -109,6 +109,10 @@ int Imagefind::RunImoScript(uint32_t size, uint16_t* pixels, const char* scriptP
     });
     std::fclose(script);
     return result;
+}
+
+int Imagefind::RunImoScript(uint32_t size, uint16_t* pixels, const char* scriptPath) {
+    return RunImoScriptFile(size, pixels, scriptPath);
 }
 
 int Local_Check_Imo(const char* scriptPath) {

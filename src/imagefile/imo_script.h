@@ -10,6 +10,7 @@
 // follows the key (an opening double quote is skipped) up to the next double quote, or to
 // the end of the line when the closing quote is missing; at most 255 characters.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 
@@ -20,6 +21,12 @@ constexpr int IMO_ENTRIES = 9;
 // Runs filter(parameter text) for each entry of the script stream, in entry order.
 // -2 when there is no operation section, 0 when no entry ran, else the last filter result.
 int RunImoEntries(FILE* script, const std::function<int(const char* parameter)>& filter);
+
+// RunImoScript without the device object: filters the image (size = width | height << 16)
+// through the image-processing library with the device's pixel sizes. 0 for an empty path or
+// when no entry ran; -1 when the script cannot be opened; -2 without operation section; else
+// the result of the last filter call.
+int RunImoScriptFile(uint32_t size, uint16_t* pixels, const char* scriptPath);
 
 // The value of key in an (upper-cased) entry line into out (IMO_VALUE_CHARS + 1 bytes);
 // empty when the key is missing.

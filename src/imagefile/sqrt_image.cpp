@@ -23,11 +23,11 @@ uint32_t IntSqrt(uint64_t x) {
 }  // namespace
 
 void SQRTImage::Convert16To8(const uint16_t* src, uint8_t* dst, size_t count, uint16_t* white) {
-    std::vector<uint32_t> histogram(65536, 0);
-    for (size_t i = 0; i < count; ++i) ++histogram[src[i]];
+    std::vector<uint8_t> present(65536, 0);
+    for (size_t i = 0; i < count; ++i) present[src[i]] = 1;
     uint32_t w = 65535;
     for (int v = 65534; v >= 0; --v) {
-        if (histogram[v] > 0) {
+        if (present[v]) {
             w = uint32_t(v);
             break;
         }

@@ -49,7 +49,8 @@ uint32_t Imagefind::WritePosition() {
         WPos = p > 0 ? uint64_t(p) : 0;
         WPosFile = WTempfile;
     }
-    return uint32_t(WPos);
+    // Offsets are 32 bits: data past 4 GiB have no offset and read back as missing.
+    return WPos < NO_OFFSET ? uint32_t(WPos) : NO_OFFSET;
 }
 
 int Imagefind::ReadTemp(uint32_t offset, uint16_t* out, int count) {

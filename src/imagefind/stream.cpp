@@ -31,9 +31,12 @@ int Imagefind::ReadScanData(int* emptyLines) {
     const int words = int(bytes / 2) & ~1;        // whole units only
 
     // Resume the open block of the previous chunk.
-    const ScanBlock& open = Blockbuffer[AnzBlocks];
+    ScanBlock& open = Blockbuffer[AnzBlocks];
     int32_t x = open.AnfX;
     int32_t pending = open.EndX >= open.AnfX ? (open.EndX - open.AnfX + 1) / 2 : 0;
+    // Nothing of the open block to continue (a values-less piece, or one clamped to a single
+    // position): its data start where the next values are written.
+    if (pending == 0) open.Offset = NO_OFFSET;
     int start = 0;
     const int stepY = PrescanStepY > 0 ? PrescanStepY : 1;
 

@@ -198,9 +198,13 @@ struct ini2::Impl {
     }
 
     void set(const char* section, const char* key, const std::string& value, const char* comment) {
-        if (!section || !key || !*key) return;
+        if (!section || !key) return;
         std::string keyName = CleanValue(key);
         std::string sectionName = CleanValue(section);
+        // Names that would read back as something else are not written.
+        if (keyName.empty() || keyName.find('=') != std::string::npos ||
+            std::strchr("[;#", keyName[0]) || sectionName.find(']') != std::string::npos)
+            return;
         auto s = sections.find(Lower(sectionName));
         if (s != sections.end()) {
             auto k = s->second.keys.find(Lower(keyName));

@@ -29,6 +29,8 @@ public:
     int get(const char* section, const char* key, long* value, long def) const;
     int get(const char* section, const char* key, double* value, double def) const;
 
+    // Changes or adds a key (line breaks in the value become blanks). A key with '=' or a
+    // leading '[', ';' or '#', or a section name with ']', is refused: the document is unchanged.
     void set(const char* section, const char* key, const char* value, const char* comment = nullptr);
     void set(const char* section, const char* key, long value, const char* comment = nullptr);
 

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -122,12 +121,18 @@ protected:
     // The lines of the log file, in order. A line reads
     // "YYYY-MM-DD HH:MM:SS.mmm LEVEL LUMOR PID:TID MESSAGE".
     std::vector<LogLine> Log() const {
-        static const std::regex line(R"(^\S+ \S+ (\d+) LUMOR \d+:\d+ (.*)$)");
         std::vector<LogLine> lines;
         std::istringstream text(TempDir::read(dir.file("log.txt")));
         for (std::string s; std::getline(text, s);) {
-            std::smatch m;
-            if (std::regex_match(s, m, line)) lines.push_back({std::stoi(m[1]), m[2]});
+            std::istringstream fields(s);
+            std::string date, time, channel, ids;
+            int level = 0;
+            if (!(fields >> date >> time >> level >> channel >> ids) || channel != "LUMOR")
+                continue;
+            std::string message;
+            std::getline(fields, message);
+            if (!message.empty() && message[0] == ' ') message.erase(0, 1);
+            lines.push_back({level, message});
         }
         return lines;
     }

@@ -101,6 +101,8 @@ TEST(Ini2, WriteChangesOnlyTheSetKeys) {
     ini.set("Scanner", "Empty", "filled");
     ini.set("Scanner", "NewKey", "n");
     ini.set("Extra", "Key", "v");
+    ini.set("Scanner", "a=b", "refused");
+    ini.set("Bad]", "k", "refused");
     ASSERT_EQ(ini.write(), 0);
     std::string want =
         "; clinic configuration\r\n"

@@ -186,3 +186,24 @@ TEST_F(I2cDeviceTest, TemperatureSensorFormatAndLimits) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(I2cDeviceTest, ForeignFileIsNotTakenAsEepromContents) {
+    TempDir tmp;
+    std::string file = tmp.File("notes.txt");
+    WriteFile(file, "precious text\n");
+    dev.LoadDescriptionText("[Eeprom]\nFile=" + file + "\n");
+    dev.SetFirmwareRunning(true);
+    ASSERT_TRUE(WriteProm(0xAA, 0x03, 0x5C));
+    std::string text;
+    FILE* f = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char buf[64] = {};
+    text.assign(buf, std::fread(buf, 1, sizeof buf, f));
+    std::fclose(f);
+    EXPECT_EQ(text, "precious text\n");
+    EXPECT_EQ(dev.Datprom()[0x03], 0x5C);  // kept in memory
+}
+
+}  // namespace

@@ -1,4 +1,7 @@
 // Plates fed at an inlet come out of the buffer RAM as a decodable scan-data stream.
+#include <png.h>
+
+#include <cstring>
 #include <map>
 
 #include "hardware/driver_codes.h"
@@ -208,6 +211,160 @@ TEST_F(PlateTest, OldDataIsADecodableStream) {
     Decoded d = Walk(stream);
     EXPECT_TRUE(d.wellFormed);
     EXPECT_GT(d.lines.size(), 10u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlateTest, LineTestRegisterCapturesOneFullLine) {
+    dev.SetAmbientLight(480);
+    MotorWord(dev, 4223 - 6000000 / 4000);
+    dev.WriteRegister16(0xC2, 64);
+    dev.WriteRegister8(0xD0, 15);
+    dev.WriteRegister16(0xD2, kDark);
+    dev.I2cStart(0x90);
+    dev.I2cWrite(0x40);
+    dev.I2cWrite(100);
+    dev.I2cStop();
+    dev.WriteRegister8(0xF0, 0x08);
+    dev.WriteRegister8(0xC4, 1);  // acquisition off: nothing
+    EXPECT_EQ(dev.FifoWords(), 0u);
+    dev.WriteRegister8(0xB0, 0x40);
+    dev.WriteRegister8(0xC4, 1);
+    std::vector<uint32_t> stream;
+    Drain(stream);
+    Decoded d = Walk(stream);
+    ASSERT_EQ(d.lines.size(), 1u);
+    ASSERT_EQ(d.lines[0].size(), 64u);
+    EXPECT_EQ(d.lines[0].at(0), 480);
+    EXPECT_EQ(d.lines[0].at(63), 480);
+}
+
+TEST_F(PlateTest, PlateImagesFromFiles) {
+    TempDir tmp;
+    // Our own image file: width, height, pixels, little-endian.
+    std::string raw;
+    auto put16 = [&](uint16_t v) { raw += char(v & 0xFF); raw += char(v >> 8); };
+    put16(4);
+    put16(2);
+    for (uint16_t v : {1, 2, 3, 4, 500, 600, 700, 0xFFFF}) put16(v);
+    WriteFile(tmp.File("plate.xyz"), raw);
+    lumora_emu::PlateSpec spec;
+    spec.image = tmp.File("plate.xyz");
+    lumora_emu::PlateImage im;
+    std::string error;
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &im, &error)) << error;
+    EXPECT_EQ(im.width, 4);
+    EXPECT_EQ(im.height, 2);
+    EXPECT_EQ(im.At(3, 1), 0xFFFF);
+    EXPECT_EQ(im.At(0, 1), 500);
+
+    WriteFile(tmp.File("short.xyz"), raw.substr(0, 10));
+    spec.image = tmp.File("short.xyz");
+    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(spec, &im, &error));
+    EXPECT_NE(error.find("shorter"), std::string::npos);
+
+    // A 16-bit grey PNG.
+    std::vector<uint16_t> px = {0, 1000, 40000, 65535, 7, 8};
+    png_image out;
+    std::memset(&out, 0, sizeof out);
+    out.version = PNG_IMAGE_VERSION;
+    out.width = 3;
+    out.height = 2;
+    out.format = PNG_FORMAT_LINEAR_Y;
+    ASSERT_TRUE(png_image_write_to_file(&out, tmp.File("plate.png").c_str(), 0, px.data(), 0, nullptr));
+    spec.image = tmp.File("plate.png");
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &im, &error)) << error;
+    EXPECT_EQ(im.width, 3);
+    EXPECT_EQ(im.pixels, px);
+
+    spec.image = "phantom:unknown";
+    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(spec, &im, &error));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlateTest, TypeLockKeepsOutPlatesOfOtherTypes) {
+    lumora_emu::PlateSpec spec;
+    spec.slot = 1;
+    spec.atSeconds = 0.1;
+    spec.width = 16;
+    spec.height = 8;
+    spec.type = 2;  // extra-oral
+    dev.FeedPlate(spec);
+    dev.WriteRegister8(0xA4, 0x4F);  // intra-oral plates only
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::AtInlet);
+    dev.WriteRegister8(0xA4, 0xCF);
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Done);
+    EXPECT_GT(dev.FifoWords(), 0u);
+}
+
+TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
+    lumora_emu::PlateSpec spec;
+    spec.atSeconds = 0.1;
+    spec.width = 16;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(3200);  // travelling: distance A at 3.33 mm/s
+    ASSERT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::InScan);
+    size_t before = dev.FifoWords();
+    dev.WriteRegister8(0xB0, 0x20);  // acquisition off: the plate passes, nothing is recorded
+    dev.AdvanceMs(20000);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Done);
+    EXPECT_EQ(dev.FifoWords(), before);
+    EXPECT_EQ(dev.LineCounter(), 8u + 8 + 12);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlateTest, PlateReachingPastTheLineEndIsCut) {
+    lumora_emu::PlateSpec spec;
+    spec.image = "phantom:stepwedge";
+    spec.slot = 4;
+    spec.atSeconds = 0.1;
+    spec.width = 128;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    Arm(15, 100, kDark);
+    dev.WriteRegister16(0xC2, 441);  // odd pixel count; slot 4 starts at 346
+    std::vector<uint32_t> stream;
+    dev.AdvanceMs(20000);
+    while (dev.FifoWords()) Drain(stream);
+    Decoded d = Walk(stream);
+    ASSERT_TRUE(d.wellFormed);
+    ASSERT_EQ(d.lines.size(), 8u + 8 + 12);
+    EXPECT_EQ(dev.Plates()[0].xOffset, 346u);
+    for (const auto& line : d.lines)
+        for (const auto& [x, v] : line) EXPECT_LT(x, 441u);
+    EXPECT_EQ(d.lines[8].size(), 94u);  // whole pairs before position 441
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlateTest, PlateFedWhileArmedArrivesAfterItsDelayFromNow) {
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(10000);
+    lumora_emu::PlateSpec spec;
+    spec.atSeconds = 2.0;
+    spec.width = 16;
+    spec.height = 8;
+    dev.FeedPlate(spec);
+    dev.AdvanceMs(1999);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    dev.AdvanceMs(1);
+    EXPECT_NE(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    EXPECT_EQ(dev.FifoWords(), 0u);  // no burst of lines from the past
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ TEST_F(RegisterTest, EraseUnitWindow) {
     EXPECT_EQ(read(10), 1);
     EXPECT_EQ(read(13), 0x21);
     EXPECT_EQ(read(14), 1);
-    EXPECT_EQ(read(15), 3);  // 35 °C as the byte times 10
+    EXPECT_EQ(read(15), 35);  // whole °C (the library takes it times 10)
     dev.SetEraseUnitAnswering(false);
     for (uint8_t i : {0, 13, 14, 15}) EXPECT_EQ(read(i), 0);
     // No erase unit (feature bit 4 set): the window reads zero.
@@ -117,6 +117,47 @@ TEST_F(RegisterTest, LampBusyFlagsClearAfterEmulatedTime) {
 TEST_F(RegisterTest, InletByteKeepsTheLockBitsAndShowsSensors) {
     dev.WriteRegister8(0xA4, 0xCF);
     EXPECT_EQ(dev.ReadRegister8(0xA4), 0xC0);  // no plate at any inlet
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RegisterTest, StatusReportsEraseUnitOnlyWithOne) {
+    dev.SetEraseUnitReport(true);
+    EXPECT_EQ(dev.ReadRegister8(0xF8) & 0x20, 0x20);
+    dev.LoadDescriptionText("[Device]\nFeatures=0x13\n");
+    dev.SetFirmwareRunning(true);
+    dev.SetEraseUnitReport(true);
+    EXPECT_EQ(dev.ReadRegister8(0xF8) & 0x20, 0);
+}
+
+TEST_F(RegisterTest, FastClockSleepsAFractionOfTheWait) {
+    dev.SetClockMode(lumora_emu::ClockMode::Fast, 1000);
+    uint64_t t0 = dev.NowMs();
+    dev.WaitMs(2000);  // about 2 ms of wall time
+    EXPECT_GE(dev.NowMs(), t0 + 2000);
+    dev.SetClockMode(lumora_emu::ClockMode::Stepped);
+    uint64_t t1 = dev.NowMs();
+    dev.ReadRegister8(0xF8);  // a polled read moves stepped time a little
+    EXPECT_GT(dev.NowUs(), t1 * 1000);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RegisterTest, ForcedReadsAnswerNonsenseUntilCleared) {
+    dev.PushFifo({7, 8});
+    dev.ForceRead(0xF8, 0xFF);
+    dev.ForceRead(0x33, 0x7FFFFFFF);  // more words than the buffer holds
+    EXPECT_EQ(dev.ReadRegister8(0xF8), 0xFF);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 0x7FFFFFFFu);
+    EXPECT_EQ(dev.ReadRegister16(0x33), 0xFFFFu);
+    EXPECT_EQ(dev.FifoWords(), 2u);  // the buffer itself is unchanged
+    dev.ClearForcedReads();
+    EXPECT_EQ(dev.ReadRegister8(0xF8), 0);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 2u);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ struct PlateSpec {
     int slot = 1;                             // inlet slot 1 … 4
     double atSeconds = 0.5;                   // emulated seconds after arming when it reaches the inlet
     uint16_t width = 0, height = 0;           // phantom size (0 = the phantom's default)
+    int type = 0;                             // 0 any, 1 intra-oral, 2 extra-oral (type lock)
 };
 
 // A 16-bit image (row by row, top row first).
@@ -135,6 +136,11 @@ public:
     void SetFirmwareRunning(bool running);
     void FillOldData(size_t words);         // data left from an interrupted scan
     void SetEraseUnitAnswering(bool answering);
+    // A device answering nonsense: reads of that register address (8, 16 or 32 bits) give
+    // the value, cut to the read width, until cleared. Writes keep their effects.
+    void ForceRead(uint32_t reg, uint32_t value);
+    void ClearForcedReads();
+    void SetEraseUnitReport(bool report);   // status bit 5: the erase unit has a report
     void SetLampStatus(int lamp, uint8_t value);  // second model registers 0x41/0x49
 
     // --- plates ---------------------------------------------------------------------------

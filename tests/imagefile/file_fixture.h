@@ -1,0 +1,54 @@
+// Temporary directory per test and byte helpers for the image-file tests.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lumora_imagefile_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+    static Bytes ReadBytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    static void WriteBytes(const std::string& path, const Bytes& bytes) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    static void WriteText(const std::string& path, const std::string& text) {
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+    }
+
+    std::string dir_;
+};
+
+// Little-endian byte builder for expected file contents.
+struct ByteBuilder {
+    Bytes bytes;
+    ByteBuilder& u8(uint32_t v) { bytes.push_back(uint8_t(v)); return *this; }
+    ByteBuilder& u16(uint32_t v) { return u8(v & 0xFF).u8(v >> 8); }
+    ByteBuilder& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+    ByteBuilder& raw(const void* p, size_t n) {
+        auto* b = static_cast<const uint8_t*>(p);
+        bytes.insert(bytes.end(), b, b + n);
+        return *this;
+    }
+    ByteBuilder& zeros(size_t n) { bytes.insert(bytes.end(), n, 0); return *this; }
+};

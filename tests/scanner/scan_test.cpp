@@ -65,8 +65,9 @@ public:
 };
 
 TEST_F(Scan, ThreePlatesBecomeThreeNumberedImagesHandedOutInOrder) {
-    Emulator(Plates({"Image=phantom:stepwedge\nSlot=1\nAt=0.5", "Image=phantom:bars\nSlot=3\nAt=8",
-                     "Image=phantom:shapes\nSlot=2\nAt=16"}));
+    Emulator(Plates({"Image=phantom:stepwedge\nSlot=1\nAt=0.5\nType=intra",
+                     "Image=phantom:bars\nSlot=3\nAt=8\nType=extra",
+                     "Image=phantom:shapes\nSlot=2\nAt=16\nType=intra"}));
     uint32_t intraBefore = Counter(Emu().Datprom(), 0);
     ASSERT_EQ(0, Open_Scanner(1));
     ASSERT_EQ(0, Aktivate_Scanner());
@@ -253,6 +254,46 @@ TEST_F(Scan, BrightAmbientLightArmsWithAWarning) {
     EXPECT_EQ(0, Aktivate_Scanner());
     EXPECT_TRUE(Logged(4, "ambient brightness ignored (turned off by ini: CheckLightlevel=0)"));
     EXPECT_EQ(0, Close_Scanner());
+}
+
+// The device starts answering nonsense in the middle of a plate: status with every bit set,
+// a line counter running backwards, more words waiting than the memory holds. The driver
+// reports errors or produces no image, but never crashes, never writes outside the image
+// folder and never leaves an image file that cannot be read.
+TEST_F(Scan, NonsenseFromTheDeviceDoesNoHarm) {
+    Emulator(Plates({"Image=phantom:shapes\nSlot=1\nAt=0.5", "Image=phantom:bars\nSlot=2\nAt=12"}));
+    ASSERT_EQ(0, Open_Scanner(1));
+    ASSERT_EQ(0, Aktivate_Scanner());
+    int st = 0;
+    for (int i = 0; i < 100000 && !(st & LUMORA_STATUS_RECEIVING); i++) st = Get_Status();
+    ASSERT_TRUE(st & LUMORA_STATUS_RECEIVING);
+
+    std::vector<std::string> before;
+    for (auto& e : fs::directory_iterator(dir.path())) before.push_back(e.path().filename());
+    uint32_t lines = Emu().LineCounter();
+    Emu().ForceRead(0xF8, 0xFF);
+    Emu().ForceRead(0x33, 0xFFFFFFFF);
+    for (int i = 0; i < 3000; i++) {
+        lines -= 3;  // backwards
+        Emu().ForceRead(0x10, lines & 0xFF);
+        Emu().ForceRead(0x11, (lines >> 8) & 0xFF);
+        Emu().ForceRead(0x12, (lines >> 16) & 0xFF);
+        st = Get_Status();
+        EXPECT_TRUE(st < 0 || !(uint32_t(st) & 0x80000000u)) << st;
+    }
+    Emu().ClearForcedReads();
+    WaitForAllPlates();
+
+    char name[1024];
+    while (Get_ImageName(name) > 0) {
+        ImageInfo info;
+        EXPECT_FALSE(ReadImage(name, &info).empty()) << name;
+    }
+    EXPECT_EQ(0, Close_Scanner());
+    for (auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_NE(before.end(), std::find(before.begin(), before.end(), e.path().filename())) << e.path();
+    for (auto& e : fs::directory_iterator(ImageDir()))
+        EXPECT_EQ(0u, e.path().filename().string().rfind("LM", 0)) << e.path();
 }
 
 }  // namespace

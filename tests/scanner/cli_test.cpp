@@ -127,4 +127,17 @@ TEST_F(Cli, UnknownParameterSetIsRefused) {
     EXPECT_EQ(2, Wait(Start({"scan", "--plates", "x"})));
 }
 
+TEST_F(Cli, InfoAndImages) {
+    EXPECT_EQ(0, Wait(Start({"info"}))) << Output();
+    EXPECT_NE(std::string::npos, Output().find("serial number:      LS2026-000117")) << Output();
+    EXPECT_NE(std::string::npos, Output().find("slots:              4"));
+
+    dir.write("images/LM000003.XYZ", "x");
+    dir.write("images/LM000004.XYZ", "x");
+    EXPECT_EQ(0, Wait(Start({"images"}))) << Output();
+    EXPECT_NE(std::string::npos, Output().find(ImageDir() + "/LM000003.XYZ\n"));
+    EXPECT_NE(std::string::npos, Output().find(ImageDir() + "/LM000004.XYZ\n"));
+    EXPECT_NE(std::string::npos, Output().find("2 images in the image folder"));
+}
+
 }  // namespace

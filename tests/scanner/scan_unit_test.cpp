@@ -206,6 +206,39 @@ TEST_F(FakeOpen, NonsenseFromTheDeviceGivesErrorsOrNoImageButNoHarm) {
     }
 }
 
+TEST_F(FakeOpen, DemoLeadInAndOffsetAtAPlateStart) {
+    struct Case {
+        bool fast;
+        int imageType;
+        int demoLine;
+        uint16_t offset;
+    } cases[] = {{true, 1, -50, 700}, {false, 1, -200, 700}, {false, 2, -200, 150}, {true, 4, -50, 150}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fast " << c.fast << ", type " << c.imageType);
+        dev->DemoActive = 1;
+        dev->FastDemo = c.fast;
+        dev->DemoImage.width = 100;
+        Device.ImageType = c.imageType;
+        Device.SlotMask = 0x0C;
+        Device.AngleTable[2] = 700;  // slot 3
+        PlateStarted = false;
+        bool scanning = false;
+        dev->status = [&](ScanStatus* s) {
+            *s = ScanStatus{};
+            s->status = scanning ? 0x01 : 0x00;
+            s->inlet = 0x05;  // slots 1 and 3: only slot 3 is in the mask
+            return true;
+        };
+        EXPECT_GE(Local_Get_Status(), 0);
+        EXPECT_EQ(-400, dev->DemoLine);  // idle: a full lead-in
+        scanning = true;
+        EXPECT_GE(Local_Get_Status(), 0);
+        EXPECT_EQ(c.demoLine, dev->DemoLine);
+        EXPECT_EQ(c.offset, dev->DemoOffset);
+        EXPECT_TRUE(PlateStarted);
+    }
+}
+
 TEST_F(FakeOpen, RecoveryStopsWhenTheMemoryNeverDrains) {
     dev->read32 = [](uint32_t reg) { return reg == reg::WORDS_WAITING ? 100000u : 0u; };
     dev->nextBlock = [] { return std::vector<uint16_t>(CHUNK_BYTES / 2, 0x1234); };

@@ -3,6 +3,7 @@
 #include "log_capture.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -303,6 +304,22 @@ int InChild(const std::function<int()>& body) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(UsbTest, LockFileOfAnotherUserStillGuards) {
+    // The lock file belongs to this user; the child runs as someone without write access to it
+    // (an unprivileged user when the tests run as root).
+    const std::string lock = dir_ + "/USB_SCANNER_USED.lock";
+    ASSERT_EQ(chmod(lock.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+    auto asOtherUser = [] {
+        if (geteuid() == 0 && setuid(65534) != 0) return 3;
+        ImageFindUSB* other = new ImageFindUSB();
+        return other->Init_Interface() == 0 ? 0 : 1;
+    };
+    EXPECT_EQ(InChild(asOtherUser), 1);  // held here
+    usb->Free_Interface();
+    EXPECT_EQ(InChild(asOtherUser), 0);  // free
 }
 
 TEST_F(UsbTest, SecondProcessIsRefused) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "api/library.h"
 
@@ -320,6 +321,36 @@ TEST_F(ApplicationTest, OpenThroughTheBoxSendsTheImageFolderAndTheMode) {
     });
     // The configuration file itself keeps its own ImagePath.
     EXPECT_NE(TempDir::read(Ini()).find("ImagePath=/unused"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The library alone in its folder, without the configuration service beside it or on the
+// library path: every query of the service answers "missing", so no configuration file is
+// found and the library stays uninitialised, without a crash.
+TEST_F(ApplicationTest, WithoutTheConfigurationServiceNoFileIsFound) {
+    dir.write("lumora.ini", kTwoSets);  // present, but nobody names it
+    const char* built = std::getenv("LUMORA_LIBDIR");
+    ASSERT_NE(built, nullptr);
+    const std::string libdir = built;
+    const std::string alone = dir.file("alone");
+    std::filesystem::create_directories(alone);
+    std::filesystem::copy_file(libdir + "/liblumora.so", alone + "/liblumora.so");
+    setenv("LUMORA_LIBDIR", alone.c_str(), 1);
+    InFreshProcess([&](Lumora& lib) {
+        char path[260] = "stale";
+        EXPECT_EQ(lib.Get_IniFileName(path), 1);
+        EXPECT_STREQ(path, "");
+        EXPECT_EQ(lib.ApiInit(), LUMORA_E_INIT);
+        EXPECT_EQ(lib.Get_Paramcount(), 0);
+        char name[260] = "";
+        EXPECT_EQ(lib.Get_Paramname(name, 1), LUMORA_E_INIT);
+        EXPECT_TRUE(*lib.remote);
+        EXPECT_EQ(lib.Aktivate_Scanner(), LUMORA_E_NOT_OPEN);
+    });
+    setenv("LUMORA_LIBDIR", libdir.c_str(), 1);
 }
 
 }  // namespace

@@ -354,3 +354,30 @@ TEST_F(ApplicationTest, WithoutTheConfigurationServiceNoFileIsFound) {
 }
 
 }  // namespace
+
+namespace {
+
+// An output argument that the application left out is refused with -2 once the gate is
+// passed, for the scanner (local or remote) and the old-image search alike.
+TEST_F(ApplicationTest, MissingOutputArgumentsAreRefused) {
+    dir.write("lumora.ini", kTwoSets);
+    InFreshProcess([&](Lumora& lib) {
+        EXPECT_EQ(lib.Get_Serialnumber(nullptr), LUMORA_E_NOT_OPEN);  // the gate comes first
+        ASSERT_EQ(lib.ApiInit(), 0);
+        const std::pair<const char*, std::function<int()>> calls[] = {
+            {"Get_ImageName", [&] { return lib.Get_ImageName(nullptr); }},
+            {"Get_FirstOldImageName", [&] { return lib.Get_FirstOldImageName(nullptr); }},
+            {"Get_NextOldImageName", [&] { return lib.Get_NextOldImageName(nullptr); }},
+            {"Get_Prescanline", [&] { return lib.Get_Prescanline(nullptr); }},
+            {"Get_ScannerDiag", [&] { return lib.Get_ScannerDiag(nullptr); }},
+            {"Get_ScannerFeatures", [&] { return lib.Get_ScannerFeatures(nullptr); }},
+            {"Get_Serialnumber", [&] { return lib.Get_Serialnumber(nullptr); }},
+            {"Get_DriverVersion", [&] { return lib.Get_DriverVersion(nullptr); }},
+        };
+        for (const auto& [name, call] : calls) EXPECT_EQ(call(), LUMORA_E_NOT_FOUND) << name;
+        EXPECT_EQ(Count("Get_Serialnumber ret=-2 (null)"), 1);
+        EXPECT_EQ(Count("Get_DriverVersion (null)"), 1);
+    });
+}
+
+}  // namespace

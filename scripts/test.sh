@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: an optimised build with its test suite, then a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (halting on the first error) and the suite
-# again, then a short run of every fuzz target. Installs the build tools and libraries first when they are missing.
+# again, then a short run of every fuzz target. Installs the build tools and libraries first
+# when they are missing.
 # Exits non-zero on any failure. Benchmarks are built but not run.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -171,11 +171,11 @@ void State::ApplyConfig() {
     }
 
     transport.Reset();
-    for (const PlateSpec& spec : cfg.plates) {
+    for (const PlateSpec& entry : cfg.plates) {
         PlateImage image;
         std::string error;
-        if (Device::LoadPlateImage(spec, &image, &error))
-            transport.Feed(spec, std::move(image), clock.NowUs());
+        if (Device::LoadPlateImage(entry, &image, &error))
+            transport.Feed(entry, std::move(image), clock.NowUs());
         else
             Warn(error + " (plate skipped)");
     }
@@ -370,19 +370,19 @@ void Device::FeedPlate(const PlateSpec& plate) {
 std::vector<PlateState> Device::Plates() const { LOCK; return s_->transport.States(); }
 uint32_t Device::SlotOffset(int slot) const { LOCK; return PlateTransport::SlotOffset(*s_, slot); }
 
-bool Device::LoadPlateImage(const PlateSpec& spec, PlateImage* out, std::string* error) try {
+bool Device::LoadPlateImage(const PlateSpec& entry, PlateImage* out, std::string* error) try {
     std::string err;
-    if (spec.image.rfind("phantom:", 0) == 0) {
-        if (MakePhantom(spec.image.substr(8), spec.width, spec.height, out)) return true;
-        err = "unknown phantom " + spec.image;
-    } else if (!ReadPlateFile(spec.image, out, &err)) {
+    if (entry.image.rfind("phantom:", 0) == 0) {
+        if (MakePhantom(entry.image.substr(8), entry.width, entry.height, out)) return true;
+        err = "unknown phantom " + entry.image;
+    } else if (!ReadPlateFile(entry.image, out, &err)) {
     } else {
         return true;
     }
     if (error) *error = err;
     return false;
 } catch (const std::bad_alloc&) {
-    if (error) *error = "no memory for plate image " + spec.image;
+    if (error) *error = "no memory for plate image " + entry.image;
     return false;
 }
 

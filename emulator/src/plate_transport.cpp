@@ -32,12 +32,12 @@ void PlateTransport::Reset() {
     nextLineUs_ = 0;
 }
 
-void PlateTransport::Feed(const PlateSpec& spec, PlateImage image, uint64_t nowUs) {
+void PlateTransport::Feed(const PlateSpec& entry, PlateImage image, uint64_t nowUs) {
     Plate p;
-    p.spec = spec;
-    p.spec.slot = std::clamp(spec.slot, 1, 4);
+    p.entry = entry;
+    p.entry.slot = std::clamp(entry.slot, 1, 4);
     p.image = std::move(image);
-    if (everArmed_) p.arriveUs = nowUs + uint64_t(std::max(0.0, spec.atSeconds) * 1e6);
+    if (everArmed_) p.arriveUs = nowUs + uint64_t(std::max(0.0, entry.atSeconds) * 1e6);
     plates_.push_back(std::move(p));
 }
 
@@ -71,7 +71,7 @@ uint8_t PlateTransport::InletBits(uint64_t nowUs) const {
         bool present = (p.stage == PlateStage::AtInlet) ||
                        (p.stage != PlateStage::Pending && p.stage != PlateStage::AtInlet &&
                         nowUs < p.inletClearUs);
-        if (present) bits |= uint8_t(1 << (p.spec.slot - 1));
+        if (present) bits |= uint8_t(1 << (p.entry.slot - 1));
     }
     return bits;
 }
@@ -85,7 +85,7 @@ std::vector<PlateState> PlateTransport::States() const {
     std::vector<PlateState> out;
     for (const Plate& p : plates_) {
         PlateState st;
-        st.slot = p.spec.slot;
+        st.slot = p.entry.slot;
         st.stage = p.stage;
         st.firstLine = p.firstCounter;
         st.xOffset = p.xOffset;
@@ -106,11 +106,11 @@ void PlateTransport::StartDraw(Plate& p, uint64_t atUs, const State& s) {
 }
 
 bool PlateTransport::MayDraw(const Plate& p, const State& s) const {
-    if (!Armed(s) || ((s.regs[0x90] >> (2 * (p.spec.slot - 1))) & 1) == 0) return false;
+    if (!Armed(s) || ((s.regs[0x90] >> (2 * (p.entry.slot - 1))) & 1) == 0) return false;
     // The image-type lock (register 0xA4 bits 6-7) keeps out plates of a type not accepted.
     uint8_t lock = s.regs[0xA4] & 0xC0;
-    if (lock && p.spec.type == 1 && !(lock & 0x40)) return false;
-    if (lock && p.spec.type == 2 && !(lock & 0x80)) return false;
+    if (lock && p.entry.type == 1 && !(lock & 0x40)) return false;
+    if (lock && p.entry.type == 2 && !(lock & 0x80)) return false;
     return true;
 }
 
@@ -122,7 +122,7 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
         armedAtUs_ = since;
         for (Plate& p : plates_)
             if (p.stage == PlateStage::Pending)
-                p.arriveUs = armedAtUs_ + uint64_t(std::max(0.0, p.spec.atSeconds) * 1e6);
+                p.arriveUs = armedAtUs_ + uint64_t(std::max(0.0, p.entry.atSeconds) * 1e6);
     }
     for (Plate& p : plates_)
         if (p.stage == PlateStage::AtInlet && MayDraw(p, s)) StartDraw(p, std::max(since, p.arriveUs), s);
@@ -156,7 +156,7 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
             who->stage = PlateStage::InScan;
             who->firstLine = lineIndex_ + kLeadLines;
             who->firstCounter = s.lineCounter + kLeadLines;
-            who->xOffset = SlotOffset(s, who->spec.slot);
+            who->xOffset = SlotOffset(s, who->entry.slot);
             if (!lineClockRunning_) {
                 lineClockRunning_ = true;
                 nextLineUs_ = due;

@@ -20,7 +20,7 @@ public:
 
     void Reset();
     // A plate fed after the first arming reaches its inlet At seconds after it was fed.
-    void Feed(const PlateSpec& spec, PlateImage image, uint64_t nowUs);
+    void Feed(const PlateSpec& entry, PlateImage image, uint64_t nowUs);
     // Moves everything up to emulated time nowUs.
     void AdvanceTo(uint64_t nowUs, State& s);
     // One line without plates, every position sent (the line test): the photomultiplier
@@ -37,7 +37,7 @@ public:
 
 private:
     struct Plate {
-        PlateSpec spec;
+        PlateSpec entry;
         PlateImage image;
         PlateStage stage = PlateStage::Pending;
         uint64_t arriveUs = 0, drawUs = 0, reachUs = 0, inletClearUs = 0;

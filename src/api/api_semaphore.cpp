@@ -8,15 +8,16 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <thread>
 
 #include "api/log_channel.h"
 #include "api/process_state.h"
 #include "lumora/lumora.h"
+#include "platform/clock.h"
 
 namespace {
 
 constexpr auto kWait = std::chrono::milliseconds(400);
+constexpr uint32_t kPauseMs = 400;  // between two waits
 constexpr int kAttempts = 3;
 
 class Semaphore {
@@ -82,7 +83,7 @@ int LockMutex(const char* what) {
             return 0;
         }
         LogPrint(LOG_TRACE, "\tLockMutex %d for %s TRY AGAIN...", LUMORA_E_API_LOCK, what);
-        std::this_thread::sleep_for(kWait);
+        platform::WaitMs(kPauseMs);
     }
     LogPrint(LOG_TRACE, "\tLockMutex %d for %s", LUMORA_E_API_LOCK, what);
     return LUMORA_E_API_LOCK;

@@ -32,6 +32,8 @@ int AcquireScannerLock(bool* owned) {
     *owned = false;
     std::string path = LockFilePath();
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // A lock file another user created stays usable: flock needs no write access.
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return -1;
     int rc;
     do {

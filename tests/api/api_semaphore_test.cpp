@@ -4,12 +4,19 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "api/process_state.h"
 #include "config/service_fixture.h"
 #include "lumora/lumora.h"
+#include "platform/clock.h"
 
 namespace {
+
+// Pauses between the waits go through the library clock; this one records them and returns.
+std::vector<uint32_t> pauses;
+const platform::ClockBackend kRecordingClock{[](uint32_t ms) { pauses.push_back(ms); },
+                                             nullptr};
 
 class ApiSemaphoreTest : public ServiceTest {
 protected:
@@ -17,8 +24,11 @@ protected:
         ServiceTest::SetUp();
         Service("");
         CreateApiSemaphore();
+        pauses.clear();
+        platform::SetClockBackend(&kRecordingClock);
     }
     void TearDown() override {
+        platform::SetClockBackend(nullptr);
         CloseApiSemaphore();
         ServiceTest::TearDown();
     }
@@ -37,6 +47,7 @@ TEST_F(ApiSemaphoreTest, HeldElsewhereGivesUpAfterThreeWaits) {
          at = log.find("TRY AGAIN", at + 1))
         ++retries;
     EXPECT_EQ(retries, 3u);
+    EXPECT_EQ(pauses, (std::vector<uint32_t>{400, 400, 400}));
 
     EXPECT_EQ(ReleaseApiMutex("scanner.open"), 0);
     EXPECT_TRUE(Logged(8, "\tReleaseApiMutex for scanner.open"));

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "api/library.h"
 
@@ -320,6 +321,63 @@ TEST_F(ApplicationTest, OpenThroughTheBoxSendsTheImageFolderAndTheMode) {
     });
     // The configuration file itself keeps its own ImagePath.
     EXPECT_NE(TempDir::read(Ini()).find("ImagePath=/unused"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The library alone in its folder, without the configuration service beside it or on the
+// library path: every query of the service answers "missing", so no configuration file is
+// found and the library stays uninitialised, without a crash.
+TEST_F(ApplicationTest, WithoutTheConfigurationServiceNoFileIsFound) {
+    dir.write("lumora.ini", kTwoSets);  // present, but nobody names it
+    const char* built = std::getenv("LUMORA_LIBDIR");
+    ASSERT_NE(built, nullptr);
+    const std::string libdir = built;
+    const std::string alone = dir.file("alone");
+    std::filesystem::create_directories(alone);
+    std::filesystem::copy_file(libdir + "/liblumora.so", alone + "/liblumora.so");
+    setenv("LUMORA_LIBDIR", alone.c_str(), 1);
+    InFreshProcess([&](Lumora& lib) {
+        char path[260] = "stale";
+        EXPECT_EQ(lib.Get_IniFileName(path), 1);
+        EXPECT_STREQ(path, "");
+        EXPECT_EQ(lib.ApiInit(), LUMORA_E_INIT);
+        EXPECT_EQ(lib.Get_Paramcount(), 0);
+        char name[260] = "";
+        EXPECT_EQ(lib.Get_Paramname(name, 1), LUMORA_E_INIT);
+        EXPECT_TRUE(*lib.remote);
+        EXPECT_EQ(lib.Aktivate_Scanner(), LUMORA_E_NOT_OPEN);
+    });
+    setenv("LUMORA_LIBDIR", libdir.c_str(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// An output argument that the application left out is refused with -2 once the gate is
+// passed, for the scanner (local or remote) and the old-image search alike.
+TEST_F(ApplicationTest, MissingOutputArgumentsAreRefused) {
+    dir.write("lumora.ini", kTwoSets);
+    InFreshProcess([&](Lumora& lib) {
+        EXPECT_EQ(lib.Get_Serialnumber(nullptr), LUMORA_E_NOT_OPEN);  // the gate comes first
+        ASSERT_EQ(lib.ApiInit(), 0);
+        const std::pair<const char*, std::function<int()>> calls[] = {
+            {"Get_ImageName", [&] { return lib.Get_ImageName(nullptr); }},
+            {"Get_FirstOldImageName", [&] { return lib.Get_FirstOldImageName(nullptr); }},
+            {"Get_NextOldImageName", [&] { return lib.Get_NextOldImageName(nullptr); }},
+            {"Get_Prescanline", [&] { return lib.Get_Prescanline(nullptr); }},
+            {"Get_ScannerDiag", [&] { return lib.Get_ScannerDiag(nullptr); }},
+            {"Get_ScannerFeatures", [&] { return lib.Get_ScannerFeatures(nullptr); }},
+            {"Get_Serialnumber", [&] { return lib.Get_Serialnumber(nullptr); }},
+            {"Get_DriverVersion", [&] { return lib.Get_DriverVersion(nullptr); }},
+        };
+        for (const auto& [name, call] : calls) EXPECT_EQ(call(), LUMORA_E_NOT_FOUND) << name;
+        EXPECT_EQ(Count("Get_Serialnumber ret=-2 (null)"), 1);
+        EXPECT_EQ(Count("Get_DriverVersion (null)"), 1);
+    });
 }
 
 }  // namespace

@@ -25,11 +25,16 @@ struct Lumora {
     LUMORA_FN(Get_Status);
     LUMORA_FN(ClearScanner);
     LUMORA_FN(Get_ImageName);
+    LUMORA_FN(Get_FirstOldImageName);
+    LUMORA_FN(Get_NextOldImageName);
     LUMORA_FN(Read_DiskImage);
     LUMORA_FN(Get_ImageValue);
     LUMORA_FN(Invert_Image);
     LUMORA_FN(Convert_Image8_16);
     LUMORA_FN(Get_ScannerDiag);
+    LUMORA_FN(Get_ScannerFeatures);
+    LUMORA_FN(Get_Serialnumber);
+    LUMORA_FN(Get_Prescanline);
     LUMORA_FN(Set_Prescanmode);
     LUMORA_FN(Run_Beltdrive);
     LUMORA_FN(SetEraseMode);
@@ -69,6 +74,9 @@ struct Lumora {
         LUMORA_BIND(Get_Status); LUMORA_BIND(ClearScanner); LUMORA_BIND(Get_ImageName);
         LUMORA_BIND(Read_DiskImage); LUMORA_BIND(Get_ImageValue); LUMORA_BIND(Invert_Image);
         LUMORA_BIND(Convert_Image8_16); LUMORA_BIND(Get_ScannerDiag);
+        LUMORA_BIND(Get_FirstOldImageName); LUMORA_BIND(Get_NextOldImageName);
+        LUMORA_BIND(Get_ScannerFeatures); LUMORA_BIND(Get_Serialnumber);
+        LUMORA_BIND(Get_Prescanline);
         LUMORA_BIND(Set_Prescanmode); LUMORA_BIND(Run_Beltdrive); LUMORA_BIND(SetEraseMode);
         LUMORA_BIND(Ext_ScannerCTRL); LUMORA_BIND(Set_ImageFilterMode); LUMORA_BIND(ATRIUM_Mode);
         LUMORA_BIND(Get_Paramcount); LUMORA_BIND(Get_Paramname); LUMORA_BIND(Get_IniFileName);

@@ -1,4 +1,5 @@
 // The configuration service plugin, reached through its wrapper as the driver reaches it.
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -110,6 +111,34 @@ TEST_F(ZrconfigTest, VersionAndUnusedFunctions) {
     EXPECT_EQ(fresh.ZRCReplaceTemplateWithCurrentChild(0), -1);
     EXPECT_EQ(fresh.ZRCDeleteChildren(0), -1);
     EXPECT_EQ(fresh.ZRCGetMethodIni(0, 0, 0), -1);
+}
+
+TEST_F(ZrconfigTest, MissingFunctionsAnswerWithoutACall) {
+    const char* built = std::getenv("LUMORA_LIBDIR");
+    const std::string libdir = built ? built : "";
+    setenv("LUMORA_LIBDIR", LUMORA_PARTIAL_ZRCONFIG_DIR, 1);
+    zrconfigwr partial;  // offers ZRCInit and ZRCGetDir only
+    setenv("LUMORA_LIBDIR", libdir.c_str(), 1);
+
+    EXPECT_STREQ(partial.ZRCGetVersion(), "zrconfig.dll not available");
+    EXPECT_STREQ(partial.ZRCGetNamePart(), "");
+    char path[ZRC_BUFFER] = "untouched";
+    char option[ZRC_BUFFER] = "untouched";
+    int level = -1;
+    EXPECT_EQ(partial.ZRCGetCfgPath(ZRC_CFG_INIFILE, path, 0), ZRC_MISSING);
+    EXPECT_EQ(partial.ZRCGetLogConfiguration(ZRC_LOG_CHANNEL, path, &level, option), ZRC_MISSING);
+    EXPECT_STREQ(path, "untouched");
+    EXPECT_STREQ(option, "untouched");
+    EXPECT_EQ(level, -1);
+    EXPECT_EQ(partial.ZRCIndex2DeviceType(0), ZRC_MISSING);
+    EXPECT_EQ(partial.ZRCGetDeviceTypeCount(), ZRC_MISSING);
+    EXPECT_EQ(partial.ZRCGetDeviceTypeDesc(0, 0, 0, 0, 0, 0), ZRC_MISSING);
+    EXPECT_EQ(partial.ZRCReplaceTemplateWithCurrentChild(0), ZRC_MISSING);
+    EXPECT_EQ(partial.ZRCDeleteChildren(0), ZRC_MISSING);
+    EXPECT_EQ(partial.ZRCGetMethodIni(0, 0, 0), ZRC_MISSING);
+    // What is there is called, after exactly one ZRCInit.
+    EXPECT_EQ(partial.ZRCGetDir(ZRC_DIR_IMAGES, path, 0), 0);
+    EXPECT_STREQ(path, "/partial/4/1");
 }
 
 }  // namespace

@@ -103,15 +103,15 @@ protected:
 };
 
 TEST_F(PlateTest, PlateAtItsSlotComesOutPixelForPixel) {
-    lumora_emu::PlateSpec spec;
-    spec.image = "phantom:shapes";
-    spec.slot = 2;
-    spec.atSeconds = 0.5;
-    spec.width = 64;
-    spec.height = 48;
+    lumora_emu::PlateSpec entry;
+    entry.image = "phantom:shapes";
+    entry.slot = 2;
+    entry.atSeconds = 0.5;
+    entry.width = 64;
+    entry.height = 48;
     lumora_emu::PlateImage plate;
-    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &plate, nullptr));
-    dev.FeedPlate(spec);
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(entry, &plate, nullptr));
+    dev.FeedPlate(entry);
     Arm(15, 100, kDark);  // 16 samples, offset = dark level
     EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
 
@@ -148,15 +148,15 @@ TEST_F(PlateTest, PlateAtItsSlotComesOutPixelForPixel) {
 }
 
 TEST_F(PlateTest, ThresholdCutsRunsAndOversamplingScalesValues) {
-    lumora_emu::PlateSpec spec;
-    spec.image = "phantom:bars";
-    spec.slot = 1;
-    spec.atSeconds = 0.1;
-    spec.width = 64;
-    spec.height = 16;
+    lumora_emu::PlateSpec entry;
+    entry.image = "phantom:bars";
+    entry.slot = 1;
+    entry.atSeconds = 0.1;
+    entry.width = 64;
+    entry.height = 16;
     lumora_emu::PlateImage plate;
-    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &plate, nullptr));
-    dev.FeedPlate(spec);
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(entry, &plate, nullptr));
+    dev.FeedPlate(entry);
     // 4 samples, no offset: value = (pixel + dark) * 4 / 16; the threshold sits between
     // the dark and bright bars.
     Arm(3, 8000, 0);
@@ -182,12 +182,12 @@ TEST_F(PlateTest, ThresholdCutsRunsAndOversamplingScalesValues) {
 }
 
 TEST_F(PlateTest, PlateWaitsAtTheInletUntilItsSlotLineIsEnabled) {
-    lumora_emu::PlateSpec spec;
-    spec.slot = 3;
-    spec.atSeconds = 0.2;
-    spec.width = 16;
-    spec.height = 8;
-    dev.FeedPlate(spec);
+    lumora_emu::PlateSpec entry;
+    entry.slot = 3;
+    entry.atSeconds = 0.2;
+    entry.width = 16;
+    entry.height = 8;
+    dev.FeedPlate(entry);
     dev.AdvanceMs(5000);  // not armed: the plate never arrives
     EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
     Arm(15, 100, kDark, 0xAA);  // armed, slot lines in the disarmed pattern
@@ -250,19 +250,19 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
     put16(2);
     for (uint16_t v : {1, 2, 3, 4, 500, 600, 700, 0xFFFF}) put16(v);
     WriteFile(tmp.File("plate.xyz"), raw);
-    lumora_emu::PlateSpec spec;
-    spec.image = tmp.File("plate.xyz");
+    lumora_emu::PlateSpec entry;
+    entry.image = tmp.File("plate.xyz");
     lumora_emu::PlateImage im;
     std::string error;
-    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &im, &error)) << error;
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(entry, &im, &error)) << error;
     EXPECT_EQ(im.width, 4);
     EXPECT_EQ(im.height, 2);
     EXPECT_EQ(im.At(3, 1), 0xFFFF);
     EXPECT_EQ(im.At(0, 1), 500);
 
     WriteFile(tmp.File("short.xyz"), raw.substr(0, 10));
-    spec.image = tmp.File("short.xyz");
-    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(spec, &im, &error));
+    entry.image = tmp.File("short.xyz");
+    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(entry, &im, &error));
     EXPECT_NE(error.find("shorter"), std::string::npos);
 
     // A 16-bit grey PNG.
@@ -274,13 +274,13 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
     out.height = 2;
     out.format = PNG_FORMAT_LINEAR_Y;
     ASSERT_TRUE(png_image_write_to_file(&out, tmp.File("plate.png").c_str(), 0, px.data(), 0, nullptr));
-    spec.image = tmp.File("plate.png");
-    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(spec, &im, &error)) << error;
+    entry.image = tmp.File("plate.png");
+    ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(entry, &im, &error)) << error;
     EXPECT_EQ(im.width, 3);
     EXPECT_EQ(im.pixels, px);
 
-    spec.image = "phantom:unknown";
-    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(spec, &im, &error));
+    entry.image = "phantom:unknown";
+    EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(entry, &im, &error));
 }
 
 }  // namespace
@@ -288,13 +288,13 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
 namespace {
 
 TEST_F(PlateTest, TypeLockKeepsOutPlatesOfOtherTypes) {
-    lumora_emu::PlateSpec spec;
-    spec.slot = 1;
-    spec.atSeconds = 0.1;
-    spec.width = 16;
-    spec.height = 8;
-    spec.type = 2;  // extra-oral
-    dev.FeedPlate(spec);
+    lumora_emu::PlateSpec entry;
+    entry.slot = 1;
+    entry.atSeconds = 0.1;
+    entry.width = 16;
+    entry.height = 8;
+    entry.type = 2;  // extra-oral
+    dev.FeedPlate(entry);
     dev.WriteRegister8(0xA4, 0x4F);  // intra-oral plates only
     Arm(15, 100, kDark);
     dev.AdvanceMs(20000);
@@ -306,11 +306,11 @@ TEST_F(PlateTest, TypeLockKeepsOutPlatesOfOtherTypes) {
 }
 
 TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
-    lumora_emu::PlateSpec spec;
-    spec.atSeconds = 0.1;
-    spec.width = 16;
-    spec.height = 8;
-    dev.FeedPlate(spec);
+    lumora_emu::PlateSpec entry;
+    entry.atSeconds = 0.1;
+    entry.width = 16;
+    entry.height = 8;
+    dev.FeedPlate(entry);
     Arm(15, 100, kDark);
     dev.AdvanceMs(3200);  // travelling: distance A at 3.33 mm/s
     ASSERT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::InScan);
@@ -327,13 +327,13 @@ TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
 namespace {
 
 TEST_F(PlateTest, PlateReachingPastTheLineEndIsCut) {
-    lumora_emu::PlateSpec spec;
-    spec.image = "phantom:stepwedge";
-    spec.slot = 4;
-    spec.atSeconds = 0.1;
-    spec.width = 128;
-    spec.height = 8;
-    dev.FeedPlate(spec);
+    lumora_emu::PlateSpec entry;
+    entry.image = "phantom:stepwedge";
+    entry.slot = 4;
+    entry.atSeconds = 0.1;
+    entry.width = 128;
+    entry.height = 8;
+    dev.FeedPlate(entry);
     Arm(15, 100, kDark);
     dev.WriteRegister16(0xC2, 441);  // odd pixel count; slot 4 starts at 346
     std::vector<uint32_t> stream;
@@ -355,11 +355,11 @@ namespace {
 TEST_F(PlateTest, PlateFedWhileArmedArrivesAfterItsDelayFromNow) {
     Arm(15, 100, kDark);
     dev.AdvanceMs(10000);
-    lumora_emu::PlateSpec spec;
-    spec.atSeconds = 2.0;
-    spec.width = 16;
-    spec.height = 8;
-    dev.FeedPlate(spec);
+    lumora_emu::PlateSpec entry;
+    entry.atSeconds = 2.0;
+    entry.width = 16;
+    entry.height = 8;
+    dev.FeedPlate(entry);
     dev.AdvanceMs(1999);
     EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
     dev.AdvanceMs(1);

@@ -1,6 +1,9 @@
 // The I2C bus driven bit by bit through register 0x80, against the emulator's devices.
 #include "hw_fixture.h"
 
+#include <cstdio>
+#include <functional>
+
 #include "hardware/registers.h"
 #include "platform/clock.h"
 
@@ -124,14 +127,109 @@ TEST_F(I2cTest, Temperatures) {
     EXPECT_EQ(hw.GetLaserTemperature(), -1280);
 }
 
-TEST_F(I2cTest, TemperatureSensorSetUpWaitsOnTheEmulatedClock) {
+// Reads a register of a temperature sensor over the emulator's byte-level bus.
+uint16_t SensorRegister(lumora_emu::Device& d, uint8_t device, uint8_t pointer, int bytes) {
+    d.I2cStart(device);
+    d.I2cWrite(pointer);
+    d.I2cStart(uint8_t(device | 1));
+    uint16_t value = d.I2cRead(bytes > 1);
+    if (bytes > 1) value = uint16_t(value << 8 | d.I2cRead(false));
+    d.I2cStop();
+    return value;
+}
+
+TEST_F(I2cTest, TemperatureSensorSetUp) {
+    // A configuration left behind by someone else is cleared.
+    emu().I2cStart(i2c::TEMP_LASER);
+    emu().I2cWrite(1);
+    emu().I2cWrite(0x18);
+    emu().I2cStop();
+    ASSERT_EQ(SensorRegister(emu(), i2c::TEMP_LASER, 1, 1), 0x18);
+    emu().ClearI2cTraffic();
+
     uint64_t t0 = emu().NowMs();
-    hw.I2C_TEMPinit(i2c::TEMP_LASER, 50 * 256);
+    hw.I2C_TEMPinit(i2c::TEMP_LASER, 0x3280);  // 50.5 degrees
     EXPECT_GE(emu().NowMs() - t0, 150u);
     EXPECT_EQ(platform::NowMs(), emu().NowMs());  // the library's clock is the emulator's
     // Four set-up transactions and the read: every byte acknowledged.
     EXPECT_EQ(emu().GetI2cTraffic().nacks, 0u);
+    EXPECT_EQ(SensorRegister(emu(), i2c::TEMP_LASER, 1, 1), 0);
+    EXPECT_EQ(SensorRegister(emu(), i2c::TEMP_LASER, 3, 2), 0x3280);  // limit
+    EXPECT_EQ(SensorRegister(emu(), i2c::TEMP_LASER, 2, 2), 0x2F80);  // 3 degrees below
     EXPECT_EQ(hw.GetLaserTemperature(), 250);
+}
+
+// The lines of register 0x80 (and the motor port 0x82) as the bus primitives drive them:
+// "w<value>" for a write, "r" for a read.
+std::vector<std::string> PortTrace(const RecordingPort* port, uint32_t reg) {
+    std::vector<std::string> trace;
+    for (const RecordingPort::Entry& e : port->entries) {
+        if (e.address != reg) continue;
+        if (e.code == IOCTL_WRITE8) {
+            char text[8];
+            std::snprintf(text, sizeof text, "w%02X", unsigned(e.value));
+            trace.push_back(text);
+        } else if (e.code == IOCTL_READ8) {
+            trace.push_back("r");
+        }
+    }
+    return trace;
+}
+
+std::vector<std::string> Writes(std::initializer_list<unsigned> values) {
+    std::vector<std::string> trace;
+    for (unsigned v : values) {
+        char text[8];
+        std::snprintf(text, sizeof text, "w%02X", v);
+        trace.push_back(text);
+    }
+    return trace;
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_F(I2cTest, BusPrimitivesDriveTheLinesInTheFixedOrder) {
+    const std::vector<std::string> read = {"r"};
+    std::vector<std::string> byteA5, eightBits;
+    for (int bit = 7; bit >= 0; --bit) {
+        unsigned d = (0xA5 >> bit) & 1 ? 0x80 : 0x00;
+        byteA5 = byteA5 + Writes({d, d | 2, d});
+        eightBits = eightBits + Writes({0x82}) + read + Writes({0x80});
+    }
+    struct Case {
+        const char* what;
+        std::function<void(HW_access&)> run;
+        std::vector<std::string> trace;
+    } cases[] = {
+        {"start", [](HW_access& h) { h.I2C_Start(); }, Writes({0x82, 0x02, 0x00, 0x80})},
+        {"stop", [](HW_access& h) { h.I2C_Stop(); }, Writes({0x00, 0x02, 0x82})},
+        {"write byte", [](HW_access& h) { h.I2C_WriteByte(0xA5); },
+         byteA5 + Writes({0x80, 0x82}) + read + Writes({0x80})},
+        {"read byte with acknowledge", [](HW_access& h) { h.I2C_ReadByte(true); },
+         Writes({0x80}) + eightBits + Writes({0x00, 0x02, 0x00, 0x80})},
+        {"read byte without", [](HW_access& h) { h.I2C_ReadByte(false); },
+         Writes({0x80}) + eightBits + Writes({0x82, 0x80})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        port->Clear();
+        c.run(hw);
+        EXPECT_EQ(PortTrace(port, reg::I2C), c.trace);
+    }
+
+    // Motor word 0x1A5B: 13 bits from bit 12 down, then the load pulse.
+    port->Clear();
+    hw.SendMotorWord(0x1A5B);
+    std::vector<std::string> motor = Writes({0});
+    for (int bit = 12; bit >= 0; --bit) {
+        unsigned b = (0x1A5B >> bit) & 1;
+        motor = motor + Writes({b, b | 2, b});
+    }
+    EXPECT_EQ(PortTrace(port, reg::MOTOR_SERIAL), motor + Writes({4, 6, 4, 0}));
+    EXPECT_EQ(emu().MotorWords().back(), 0x1A5B);
 }
 
 }  // namespace

@@ -83,6 +83,18 @@ TEST_F(RegisterTest, MeasureAdcOffset) {
     EXPECT_EQ(Pair(port, reg::ADC_OFFSET), 0);
 }
 
+TEST_F(RegisterTest, AdcLevelIsOneSampleOnTheSixteenBitScale) {
+    emu().SetDarkLevel(20000);
+    // Register 0xD0: samples - 1 in its low five bits; the upper bits do not count.
+    for (uint8_t ovsRegister : {0x00, 0x07, 0xE7, 0x10, 0x1F}) {
+        SCOPED_TRACE(int(ovsRegister));
+        hw.RegWrite(reg::ADC_OVS, ovsRegister);
+        EXPECT_NEAR(hw.ReadAdcLevel(), 20000, 32);
+    }
+    hw.RegWrite(reg::ADC_OVS, 31);
+    EXPECT_EQ(hw.ReadAdcRaw(), 20000);  // 32 samples at half scale
+}
+
 TEST_F(RegisterTest, LaserAcquisitionAndHighVoltageBits) {
     hw.SetLaserPower(5);
     hw.SetLaserMode(2);

@@ -3,6 +3,7 @@
 #include "log_capture.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -244,6 +245,42 @@ TEST_F(UsbTest, TransferProblemsShowInTheStatusRecord) {
     EXPECT_EQ(s.error, 0);
 }
 
+TEST_F(UsbTest, FirmwareLoadedButStatusRegisterDead) {
+    const std::string path = WriteHex(dir_, ":020000001234B8\n:00000001FF\n");
+    emu().ForceRead(reg::STATUS, 0xFF);
+    EXPECT_EQ(usb->Init_Firmware(path.c_str(), 0), -1004);
+    EXPECT_FALSE(emu().LastFirmwareImage().empty());
+    emu().ClearForcedReads();
+    EXPECT_EQ(usb->Init_Firmware(path.c_str(), 0), 0);
+}
+
+TEST_F(UsbTest, LibraryRefusalGivesTheLockUp) {
+    usb->Free_Interface();
+    auto* lib = const_cast<LumoraUsbLibrary*>(platform::LumoraUsb());
+    ASSERT_NE(lib, nullptr);
+    const UsbInitInterfaceFn real = lib->Init_Interface;
+    struct Restore {
+        LumoraUsbLibrary* lib;
+        UsbInitInterfaceFn fn;
+        ~Restore() { lib->Init_Interface = fn; }
+    } restore{lib, real};
+    lib->Init_Interface = [] { return LUMORAUSB_NO_DEVICE; };
+    {
+        LogCapture log;
+        EXPECT_EQ(usb->Init_Interface(), LUMORAUSB_NO_DEVICE);
+        EXPECT_TRUE(log.Logged(7, "CreateMutex USB_SCANNER_USED success"));
+        EXPECT_TRUE(log.Logged(3, "USB::Init_Interface() error -1100"));
+        EXPECT_TRUE(log.Logged(7, "CreateMutex USB_SCANNER_USED removed"));
+        EXPECT_EQ(usb->MutexHandle, -1);
+    }
+    lib->Init_Interface = real;
+    // The lock is free again: another scanner object takes it.
+    auto other = std::make_unique<ImageFindUSB>();
+    EXPECT_EQ(other->Init_Interface(), 0);
+    other->Free_Interface();
+    EXPECT_EQ(usb->Init_Interface(), 0);
+}
+
 TEST_F(UsbTest, SecondScannerObjectIsRefused) {
     LogCapture log;
     auto second = std::make_unique<ImageFindUSB>();
@@ -267,6 +304,22 @@ int InChild(const std::function<int()>& body) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(UsbTest, LockFileOfAnotherUserStillGuards) {
+    // The lock file belongs to this user; the child runs as someone without write access to it
+    // (an unprivileged user when the tests run as root).
+    const std::string lock = dir_ + "/USB_SCANNER_USED.lock";
+    ASSERT_EQ(chmod(lock.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+    auto asOtherUser = [] {
+        if (geteuid() == 0 && setuid(65534) != 0) return 3;
+        ImageFindUSB* other = new ImageFindUSB();
+        return other->Init_Interface() == 0 ? 0 : 1;
+    };
+    EXPECT_EQ(InChild(asOtherUser), 1);  // held here
+    usb->Free_Interface();
+    EXPECT_EQ(InChild(asOtherUser), 0);  // free
 }
 
 TEST_F(UsbTest, SecondProcessIsRefused) {

@@ -146,8 +146,8 @@ public:
     // --- plates ---------------------------------------------------------------------------
     void FeedPlate(const PlateSpec& plate);
     std::vector<PlateState> Plates() const;
-    // The image a plate spec resolves to (phantom or file); false with a message on failure.
-    static bool LoadPlateImage(const PlateSpec& spec, PlateImage* out, std::string* error);
+    // The image a plate entry resolves to (phantom or file); false with a message on failure.
+    static bool LoadPlateImage(const PlateSpec& entry, PlateImage* out, std::string* error);
     // Pixel position of slot n's first plate column for the current pixels-per-line setting.
     uint32_t SlotOffset(int slot) const;
 

@@ -10,6 +10,7 @@ constexpr size_t kSerialText = 64;
 
 LUMORA_EXPORT int Get_Prescanline(void* line) {
     int result = OpenGate();
+    if (result == 0) result = OutArgument(line);
     if (result == 0) result = remote ? client_Get_Prescanline(line) : Local_Get_Prescanline(line);
     LogPrint(LOG_DETAIL, "%s ret=%d", "Get_Prescanline", result);
     return result;
@@ -25,6 +26,7 @@ LUMORA_EXPORT int Set_Prescanmode(int length) {
 
 LUMORA_EXPORT int Get_ScannerDiag(ScannerDiag* diag) {
     int result = OpenGate();
+    if (result == 0) result = OutArgument(diag);
     if (result == 0) result = remote ? client_Get_ScannerDiag(diag) : Local_Get_ScannerDiag(diag);
     LogPrint(LOG_CALL, "Get_ScannerDiag %d", result);
     return result;
@@ -32,6 +34,7 @@ LUMORA_EXPORT int Get_ScannerDiag(ScannerDiag* diag) {
 
 LUMORA_EXPORT int Get_ScannerFeatures(ScannerFeatures* features) {
     int result = OpenGate();
+    if (result == 0) result = OutArgument(features);
     if (result == 0)
         result = remote ? client_Get_ScannerFeatures(features)
                         : Local_Get_ScannerFeatures(features);
@@ -41,6 +44,7 @@ LUMORA_EXPORT int Get_ScannerFeatures(ScannerFeatures* features) {
 
 LUMORA_EXPORT int Get_Serialnumber(char* text) {
     int result = OpenGate();
+    if (result == 0) result = OutArgument(text);
     if (result == 0) result = remote ? client_Get_Serialnumber(text) : Local_Get_Serialnumber(text);
     LogPrint(LOG_CALL, "%s ret=%d %s", "Get_Serialnumber", result,
              Shown(text, kSerialText).c_str());

@@ -4,7 +4,10 @@
 #include "platform/tools.h"
 
 extern "C" LUMORA_API int Get_DriverVersion(char* text) {
-    if (!text) return LUMORA_E_NOT_FOUND;
+    if (!text) {
+        LogPrint(LOG_CALL, "Get_DriverVersion %s", "(null)");
+        return LUMORA_E_NOT_FOUND;
+    }
     strxcat(text, LUMORA_DRIVER_VERSION, 80);
     LogPrint(LOG_CALL, "Get_DriverVersion %s", text);
     return 0;

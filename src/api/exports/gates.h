@@ -25,6 +25,9 @@ inline int ImageGate() {
     return ApiExists() ? 0 : LUMORA_E_INIT;
 }
 
+// An output argument the operation fills: -2 when the application passed none.
+inline int OutArgument(const void* out) { return out ? 0 : LUMORA_E_NOT_FOUND; }
+
 // A caller's text for a log line: at most `size` characters (the buffer size the interface
 // documents), so an unterminated buffer is never read past its end.
 inline std::string Shown(const char* text, size_t size = 1024) {

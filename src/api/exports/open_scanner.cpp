@@ -17,8 +17,9 @@ int OpenRemote(int paramSet) {
     }
     LogPrint(LOG_INFO, "Inifile found at %s", iniPath);
 
+    // The full name of the file just loaded: the path handed out above is bounded to 260.
     ini2 copy;
-    copy.load(iniPath);
+    copy.load(ConfigIni.getFilename());
 
     char imagePath[1024] = "";
     GetImagePath(imagePath, sizeof imagePath);

@@ -55,6 +55,7 @@ LUMORA_EXPORT int ClearScanner(int mode) {
 
 LUMORA_EXPORT int Get_ImageName(char* name) {
     int result = OpenGate();
+    if (result == 0) result = OutArgument(name);
     if (result == 0) result = remote ? client_Get_ImageName(name) : Local_Get_ImageName(name);
     LogPrint(LOG_CALL, "%s ret=%d %s", "Get_ImageName", result, Shown(name, kNameBuffer).c_str());
     return result;
@@ -69,6 +70,7 @@ LUMORA_EXPORT int Delete_Image(const char* name) {
 
 LUMORA_EXPORT int Get_FirstOldImageName(char* name) {
     int result = InitGate();
+    if (result == 0) result = OutArgument(name);
     if (result == 0) result = Local_Get_FirstOldImageName(name);
     LogPrint(LOG_CALL, "%s ret=%d %s", "Get_FirstOldImageName", result,
              Shown(name, kNameBuffer).c_str());
@@ -77,6 +79,7 @@ LUMORA_EXPORT int Get_FirstOldImageName(char* name) {
 
 LUMORA_EXPORT int Get_NextOldImageName(char* name) {
     int result = InitGate();
+    if (result == 0) result = OutArgument(name);
     if (result == 0) result = Local_Get_NextOldImageName(name);
     LogPrint(LOG_CALL, "%s ret=%d %s", "Get_NextOldImageName", result,
              Shown(name, kNameBuffer).c_str());

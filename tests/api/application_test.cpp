@@ -208,6 +208,7 @@ TEST_F(ApplicationTest, CallsLeaveTheirLogLines) {
         lib.SetEraseMode(3);
         lib.Set_Prescanmode(5);
         lib.Ext_ScannerCTRL(0x1234, nullptr, 0, nullptr, 0, &outLen);
+        EXPECT_EQ(outLen, 0) << "the output length is cleared before the gate";
         lib.Set_IniFileName("/etc/other.ini");
         lib.Get_DriverVersion(text);
         lib.Get_Paramcount();

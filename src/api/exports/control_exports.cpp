@@ -73,10 +73,11 @@ LUMORA_EXPORT int SetEraseMode(int mode) {
 LUMORA_EXPORT int Ext_ScannerCTRL(unsigned code, const void* in, int inSize, void* out,
                                   int outSize, int* outLen) {
     LogPrint(LOG_TRACE, "Ext_ScannerCTRL(0x%04X)", code);
+    // The output length is cleared whatever happens next, a refused gate included.
+    if (outLen) *outLen = 0;
     int result = OpenGate();
     if (result == 0) {
         if (remote) {
-            if (outLen) *outLen = 0;
             result = code == kWriteReport
                          ? client_Report(static_cast<const char*>(in))
                          : client_Ext_ScannerCTRL(code, in, inSize, out, outSize, outLen);

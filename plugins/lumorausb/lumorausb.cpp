@@ -87,15 +87,26 @@ bool Transfer(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_
     return true;
 }
 
+// The scanner's registers sit behind its FPGA: until the firmware configured it, the USB
+// controller cannot reach them and reports the transfer as failed.
+bool RegistersReachable() {
+    uint32_t status = 0;
+    if (!Transfer(IOCTL_INTERFACE_STATUS, nullptr, 0, &status, sizeof status)) return false;
+    if (status & STATUS_BIT_RUNNING) return true;
+    Fail(LUMORAUSB_TRANSFER);
+    return false;
+}
+
 template <typename T>
 T ReadRegister(uint32_t code, uint32_t reg) {
     T value = 0;
-    Transfer(code, &reg, sizeof reg, &value, sizeof value);
+    if (RegistersReachable()) Transfer(code, &reg, sizeof reg, &value, sizeof value);
     return value;
 }
 
 template <typename T>
 int WriteRegister(uint32_t code, uint32_t reg, T value) {
+    if (!RegistersReachable()) return 0;
     if (!Transfer(IOCTL_SELECT, &reg, sizeof reg, nullptr, 0)) return 0;
     return Transfer(code, &value, sizeof value, nullptr, 0) ? 1 : 0;
 }

@@ -112,7 +112,7 @@ TEST_F(Control, FeaturesEraseModeFilterSwitchAndClearScanner) {
 
 TEST_F(Control, SecondModelDiagnosisAndPlateClearing) {
     Config({{"Scanner", "ScannerType", "Calyxa"}});
-    Emulator("[Device]\nModel=second\nTypeID=12\n[Firmware]\nRunning=1\n");
+    Emulator("[Device]\nModel=second\nTypeID=12\n");
     int r = Open_Scanner(1);
     ASSERT_TRUE(r == 0 || r == -10003) << r;
     if (r) {

@@ -187,7 +187,7 @@ TEST_F(Open, VariantsThatStillOpen) {
         {"interface type in lower case",
          [](ScannerTest& t) {
              t.Config({{"Interface", "Type", "usb"}});
-             t.Emulator("[Firmware]\nRunning=1\n");
+             t.Emulator("");
          },
          {{5, "using USB interface"}}, "Save_LS2026-000117.bin"},
         {"no serial number in the identification memory",

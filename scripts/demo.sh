@@ -9,18 +9,7 @@ root=$(pwd)
 demo=${1:-out/demo}
 [[ $demo = /* ]] || demo="$root/$demo"
 
-packages=(cmake ninja-build g++ libpng-dev pkg-config libflxmlrpc-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  sudo=""
-  [[ $(id -u) -ne 0 ]] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+./scripts/deps.sh cmake ninja-build g++ libpng-dev pkg-config libflxmlrpc-dev
 
 echo "== building"
 cmake -S . -B build-demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMORA_TESTS=OFF \

@@ -370,17 +370,11 @@ USB_EXPORT int Init_Firmware(const char* path, int onlyIfNotRunning) {
     if (status & STATUS_BIT_RUNNING) return -1005;
     uint8_t* image = nullptr;
     uint32_t length = 0;
-    int rc = ParseHexFile(path, &image, &length);
+    int rc = ReadFirmwareImage(path, &image, &length);
     if (rc != 0) return rc;
-    auto* padded = static_cast<uint8_t*>(std::realloc(image, size_t(length) + 20));
-    if (!padded) {
-        std::free(image);
-        return -100;
-    }
-    std::memset(padded + length, 0, 20);
     status = 0;
-    bool sent = Transfer(IOCTL_DOWNLOAD, padded, length + 20, &status, sizeof status);
-    std::free(padded);
+    bool sent = Transfer(IOCTL_DOWNLOAD, image, length, &status, sizeof status);
+    std::free(image);
     if (!sent) return LUMORAUSB_TRANSFER;
     return (status & STATUS_BIT_RUNNING) ? 0 : -1004;
 }

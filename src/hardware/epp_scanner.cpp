@@ -139,19 +139,12 @@ int EPP_Scanner::Init_Firmware(const char* hexFile, int onlyIfNotRunning) {
 
     uint8_t* image = nullptr;
     uint32_t length = 0;
-    int rc = ParseHexFile(hexFile, &image, &length);
+    int rc = ReadFirmwareImage(hexFile, &image, &length);
     if (rc != 0) return rc;
-    // The device expects 20 zero bytes after the image.
-    auto* padded = static_cast<uint8_t*>(std::realloc(image, size_t(length) + 20));
-    if (!padded) {
-        std::free(image);
-        return -100;
-    }
-    std::memset(padded + length, 0, 20);
 
     status = 0;
-    bool sent = Request(IOCTL_DOWNLOAD, padded, length + 20, &status, sizeof status);
-    std::free(padded);
+    bool sent = Request(IOCTL_DOWNLOAD, image, length, &status, sizeof status);
+    std::free(image);
     if (!sent) return platform::LastError();
     return (status & STATUS_BIT_RUNNING) ? 0 : -1004;
 }

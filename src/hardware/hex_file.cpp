@@ -86,3 +86,22 @@ int ParseHexFile(const char* path, uint8_t** image, uint32_t* length) {
     *length = size;
     return 0;
 }
+
+int ReadFirmwareImage(const char* path, uint8_t** image, uint32_t* length) {
+    *image = nullptr;
+    *length = 0;
+    uint8_t* parsed = nullptr;
+    uint32_t parsedLength = 0;
+    int rc = ParseHexFile(path, &parsed, &parsedLength);
+    if (rc != 0) return rc;
+    // The device expects 20 zero bytes after the image.
+    auto* padded = static_cast<uint8_t*>(std::realloc(parsed, size_t(parsedLength) + 20));
+    if (!padded) {
+        std::free(parsed);
+        return -100;
+    }
+    std::memset(padded + parsedLength, 0, 20);
+    *image = padded;
+    *length = parsedLength + 20;
+    return 0;
+}

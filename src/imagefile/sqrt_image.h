@@ -17,6 +17,7 @@ public:
 
     // size = width | height << 16. rotation 90/-270, 180/-180, 270/-90, else none. 0 or -1.
     int WriteXyz16(uint32_t size, const uint16_t* pixels, const char* path, int rotation);
-    // 8-bit form: 256-byte header, then the byte pixels with the same rotations. 0 or -1.
+    // 8-bit form: 256-byte header, then the byte pixels with the same rotations. 0, or -1
+    // (also for a width or height outside 0 ... 65535: nothing is written).
     int WriteXyz8(const DiskImage& image, const char* path, int rotation);
 };

@@ -116,6 +116,10 @@ TEST_F(ImageFiles, WriteDiskImageChoosesFormAndNeverRotates) {
     negative.height = -2;
     EXPECT_EQ(Local_Write_DiskImageEx(&negative, Path("e.XYZ").c_str()), -1);
     EXPECT_FALSE(std::filesystem::exists(Path("e.XYZ")));
+    // Byte pixels have no cut form: a width beyond the header's 16 bits writes nothing.
+    const DiskImage wide8 = ByteImage(0x10003, 1, 65535, bytes);
+    EXPECT_EQ(Local_Write_DiskImageEx(&wide8, Path("g.XYZ").c_str()), -1);
+    EXPECT_FALSE(std::filesystem::exists(Path("g.XYZ")));
 }
 
 TEST_F(ImageFiles, EightBitFormUsesItsWhiteLevel) {

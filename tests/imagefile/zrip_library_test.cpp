@@ -2,7 +2,9 @@
 #include <dlfcn.h>
 #include <png.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
 
@@ -97,6 +99,26 @@ TEST_F(ZripLibrary, BadTextsAnswerNegativeAndChangeNothing) {
     ImageDesc a{4, 4, pixels.data()}, b{2, 8, pixels.data()};
     EXPECT_LT(filter_(a, b, 0, 0, "GAUSS SIGMA=1"), 0);
     EXPECT_EQ(pixels, original);
+}
+
+// An application running in a locale with a decimal comma: "SIGMA=1.5" is still 1.5.
+TEST_F(ZripLibrary, NumbersIgnoreTheApplicationLocale) {
+    WriteText(Path("comma.src"),
+              "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
+              "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\ngrouping -1\nEND LC_NUMERIC\n");
+    const std::string build = "localedef -c -i " + Path("comma.src") + " -f ANSI_X3.4-1968 " +
+                              Path("comma") + " >/dev/null 2>&1";
+    std::system(build.c_str());
+    setenv("LOCPATH", dir_.c_str(), 1);
+    const bool comma = setlocale(LC_NUMERIC, "comma") != nullptr && std::strtod("1.5", nullptr) == 1.0;
+    std::vector<uint16_t> pixels(15 * 15, 1000);
+    At(pixels, 15, 7, 7) = 21000;
+    const int result = Filter(pixels, 15, 15, "GAUSS SIGMA=1.5");
+    setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma could be made (localedef)";
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(At(pixels, 15, 7, 7), 5000);
 }
 
 TEST_F(ZripLibrary, GreyscaleLimitation) {

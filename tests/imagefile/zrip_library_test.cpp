@@ -129,6 +129,7 @@ TEST_F(ZripLibrary, GreyscaleLimitation) {
     EXPECT_EQ(pixels, original);
     EXPECT_EQ(greyscale_(image, image, 0, 0, 7), -2);
     EXPECT_EQ(greyscale_(image, image, 600, 400, 0), -3);
+    EXPECT_EQ(greyscale_(image, image, 0x7FFFFFFF, 0x7FFFFFFF, 0), -3);  // sum beyond 32 bits
     EXPECT_EQ(pixels, original);
 
     EXPECT_EQ(greyscale_(image, image, 0, 0, 0), 0);  // linear: 1000 ... 5000 onto 0 ... 65535

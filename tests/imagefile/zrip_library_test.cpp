@@ -224,6 +224,13 @@ TEST_F(ZripLibrary, ReadFailures) {
     huge.u16(0xFFFF).u16(0xFFFF).u16(1).u16(2);
     WriteBytes(Path("huge.XYZ"), huge.bytes);
     EXPECT_EQ(read_(Path("huge.XYZ").c_str(), &image), -5);
+    // Complete, but above 100 million pixels (a sparse file: nothing of it is read).
+    ByteBuilder large;
+    large.u16(0xFFFF).u16(0).u16(10001).u16(10000).u16(65535).zeros(246);
+    WriteBytes(Path("large.XYZ"), large.bytes);
+    std::filesystem::resize_file(Path("large.XYZ"), 256 + 10001ull * 10000);
+    EXPECT_EQ(read_(Path("large.XYZ").c_str(), &image), -5);
+    EXPECT_EQ(image.pixels, nullptr);
     WriteBytes(Path("zero.XYZ"), Bytes{0, 0, 5, 0});
     EXPECT_EQ(read_(Path("zero.XYZ").c_str(), &image), -5);
     // A PNG cut short, and a colour PNG.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <locale.h>
 #include <new>
 #include <vector>
 
@@ -12,6 +13,22 @@
 namespace {
 
 constexpr size_t MAX_TEXT = 255;
+
+// Numbers of the parameter text always have a decimal point, whatever locale the application
+// has set for itself.
+class NumberReader {
+public:
+    NumberReader() : c_(newlocale(LC_NUMERIC_MASK, "C", locale_t(0))) {}
+    ~NumberReader() {
+        if (c_) freelocale(c_);
+    }
+    double operator()(const char* text, char** end) const {
+        return c_ ? strtod_l(text, end, c_) : std::strtod(text, end);
+    }
+
+private:
+    locale_t c_;
+};
 
 struct Param {
     const char* key;
@@ -59,7 +76,8 @@ int16_t Parse(const char* text, Operation* op) {
             if (std::strcmp(word, op->params[i].key) == 0) param = &op->params[i];
         if (!param || param->seen) return ZRIP_E_MALFORMED;
         char* end = nullptr;
-        const double value = std::strtod(equals + 1, &end);
+        static const NumberReader readNumber;
+        const double value = readNumber(equals + 1, &end);
         if (*end != '\0' || !std::isfinite(value) || value < param->low || value > param->high)
             return ZRIP_E_MALFORMED;
         if (param->integer && value != std::floor(value)) return ZRIP_E_MALFORMED;

@@ -12,7 +12,7 @@ int16_t GreyscaleLim(const ImageDesc& source, const ImageDesc& destination, int3
     if (!source.pixels || !destination.pixels || source.width != destination.width ||
         source.height != destination.height)
         return ZRIP_E_ARGUMENT;
-    if (lo < 0 || up < 0 || lo + up >= 1000) return ZRIP_E_MALFORMED;
+    if (lo < 0 || up < 0 || int64_t(lo) + up >= 1000) return ZRIP_E_MALFORMED;
     const size_t n = size_t(source.width) * source.height;
     if (htyp == 255 || n == 0) {
         if (source.pixels != destination.pixels)

@@ -21,6 +21,12 @@ ZRIP_EXPORT int16_t Read_Image(const char* path, ImageDesc* image) {
     if (IsPngFile(path)) return ReadPng(path, image);
     FILE* file = OpenRegularFile(path, "rb");
     if (!file) return ZRIP_E_OPEN;
+    XyzHeader header;
+    if (ReadXyzHeader(file, &header) != 0 ||
+        uint64_t(header.width) * header.height > ZRIP_MAX_PIXELS || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return ZRIP_E_FORMAT;
+    }
     uint16_t* pixels = nullptr;
     uint16_t width = 0, height = 0;
     const int result = LoadXyzImage(file, &pixels, &width, &height);

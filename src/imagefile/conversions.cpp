@@ -124,7 +124,10 @@ int Local_Opt_ImageGreyscale(unsigned short* pixels, int width, int height, int 
 }
 
 int Local_Get_ImageValue(const unsigned short* pixels, int width, int height, ImageValue* out) {
-    if (!out) return -2;
+    if (!out) {
+        LogPrint(LOG_ERROR, "Get_ImageValue: no result record");
+        return -2;
+    }
     const size_t n = PixelCount(width, height);
     out->size = sizeof(ImageValue);
     out->minimum = 65535;

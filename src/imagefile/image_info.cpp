@@ -120,7 +120,11 @@ int WriteImageInfo(ImageInfo info, const char* path) {
 }
 
 int Local_Get_ImageInfo(ImageInfo* info, const char* imageFile) {
-    if (!info || !imageFile) return -1;
+    if (!info) {
+        LogPrint(LOG_ERROR, "Get_ImageInfo: no result record");
+        return -1;
+    }
+    if (!imageFile) return -1;
     FILE* image = OpenRegularFile(imageFile, "rb");
     if (!image) return -1;
     std::fclose(image);

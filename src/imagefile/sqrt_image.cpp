@@ -48,7 +48,13 @@ void SQRTImage::Convert16To8(const uint16_t* src, uint8_t* dst, size_t count, ui
 }
 
 void SQRTImage::Convert8To16(const uint8_t* src, uint16_t* dst, size_t count, uint16_t white) {
+    // f = white / 65535 in double precision and the product truncated; where b * b * white
+    // is a multiple of 65535 the result may lie one below the exact quotient.
+    const double f = white / 65535.0;
     uint16_t table[256];
-    for (uint32_t b = 0; b < 256; ++b) table[b] = uint16_t(uint64_t(b) * b * white / 65535);
+    for (uint32_t b = 0; b < 256; ++b) {
+        const double v = double(b * b) * f;
+        table[b] = v >= 65535.0 ? uint16_t(65535) : uint16_t(v);
+    }
     for (size_t i = 0; i < count; ++i) dst[i] = table[src[i]];
 }

@@ -82,7 +82,9 @@ int SQRTImage::WriteXyz16(uint32_t size, const uint16_t* pixels, const char* pat
 }
 
 int SQRTImage::WriteXyz8(const DiskImage& image, const char* path, int rotation) {
-    if (image.width < 0 || image.height < 0) return -1;
+    // The header holds 16-bit sizes, and the rows of a wider image would not be found again.
+    if (image.width < 0 || image.height < 0 || image.width > 0xFFFF || image.height > 0xFFFF)
+        return -1;
     const uint16_t width = uint16_t(image.width), height = uint16_t(image.height);
     const auto* pixels = static_cast<const uint8_t*>(image.pixels);
     if (!path || (!pixels && width && height)) return -1;

@@ -48,6 +48,12 @@ TEST(Convert8To16, DividesBy65535) {
     EXPECT_EQ(dst, (Image{65025, 256, 0, 1}));
     ASSERT_EQ(Local_Convert_Image8_16(src.data(), dst.data(), 4, 1, 1000), 0);
     EXPECT_EQ(dst, (Image{992, 3, 0, 0}));  // trunc(65025 * 1000 / 65535), trunc(256000 / 65535)
+    // 85 * 85 * 17733 / 65535 is 1955 exactly, but the factor 17733 / 65535.0 lies just
+    // below its true value: the product truncates to 1954.
+    const std::vector<unsigned char> exact = {85, 170};
+    ASSERT_EQ(Local_Convert_Image8_16(exact.data(), dst.data(), 2, 1, 17733), 0);
+    EXPECT_EQ(dst[0], 1954);
+    EXPECT_EQ(dst[1], 7819);
 }
 
 TEST(Conversions, NothingForEmptyOrNegativeSizes) {

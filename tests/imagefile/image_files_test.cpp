@@ -3,6 +3,7 @@
 
 #include "api/local_ops.h"
 #include "api/process_state.h"
+#include "hardware/log_capture.h"
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"
 #include "imagefile/image_file.h"
@@ -116,6 +117,10 @@ TEST_F(ImageFiles, WriteDiskImageChoosesFormAndNeverRotates) {
     negative.height = -2;
     EXPECT_EQ(Local_Write_DiskImageEx(&negative, Path("e.XYZ").c_str()), -1);
     EXPECT_FALSE(std::filesystem::exists(Path("e.XYZ")));
+    // Byte pixels have no cut form: a width beyond the header's 16 bits writes nothing.
+    const DiskImage wide8 = ByteImage(0x10003, 1, 65535, bytes);
+    EXPECT_EQ(Local_Write_DiskImageEx(&wide8, Path("g.XYZ").c_str()), -1);
+    EXPECT_FALSE(std::filesystem::exists(Path("g.XYZ")));
 }
 
 TEST_F(ImageFiles, EightBitFormUsesItsWhiteLevel) {
@@ -448,6 +453,35 @@ TEST_F(ImageFiles, PathLengthLimitOfTheInfoReaders) {
     ImageInfo info{};
     EXPECT_EQ(Local_Get_ImageInfo(&info, "ab"), -1);
     EXPECT_EQ(Local_Get_ImageExtraHeader(nullptr, nullptr), 0);
+}
+
+TEST_F(ImageFiles, RefusedArgumentsAreLogged) {
+    LogCapture log;
+    const std::string path = Path("LM000005.XYZ");
+    WriteBytes(path, Xyz16(3, 2, {1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Local_Read_DiskImage(nullptr, path.c_str()), -2);
+    EXPECT_TRUE(log.Logged(3, "Read_DiskImage: no pixel buffer"));
+    EXPECT_EQ(Local_Get_ImageInfo(nullptr, path.c_str()), -1);
+    EXPECT_TRUE(log.Logged(3, "Get_ImageInfo: no result record"));
+    EXPECT_EQ(Local_Get_ImageValue(SOURCE, 3, 2, nullptr), -2);
+    EXPECT_TRUE(log.Logged(3, "Get_ImageValue: no result record"));
+
+    const std::string out = Path("out.XYZ");
+    DiskImage image = ByteImage(3, 2, 65535, nullptr);
+    EXPECT_EQ(Local_Write_DiskImageEx(&image, out.c_str()), -1);
+    EXPECT_TRUE(log.Logged(3, "Write_DiskImageEx: no pixel buffer"));
+    image.width = 0x10000;  // the 16-bit form cuts it to 0: a header alone, no pixels needed
+    image.formB = 0;
+    EXPECT_EQ(Local_Write_DiskImageEx(&image, out.c_str()), 0);
+    EXPECT_EQ(ReadBytes(out), Xyz16(0, 2, {}));
+    image.formB = 1;
+    EXPECT_EQ(Local_Write_DiskImageEx(&image, Path("wide.XYZ").c_str()), -1);
+    EXPECT_TRUE(log.Logged(3, "Write_DiskImageEx: 8-bit image larger than 65535 pixels a side"));
+    image.width = -1;
+    EXPECT_EQ(Local_Write_DiskImageEx(&image, Path("neg.XYZ").c_str()), -1);
+    EXPECT_TRUE(log.Logged(3, "Write_DiskImageEx: negative image size"));
+    EXPECT_FALSE(std::filesystem::exists(Path("wide.XYZ")));
+    EXPECT_FALSE(std::filesystem::exists(Path("neg.XYZ")));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "api/local_ops.h"
+#include "hardware/log_capture.h"
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"
 #include "imagefile/imo_script.h"
@@ -163,6 +164,22 @@ TEST_F(ImoScript, RunsTheLibraryFilters) {
     pixels = original;
     EXPECT_EQ(RunImoScriptFile(size, pixels.data(), EXAMPLE_SCRIPTS_DIR "/intra.imo"), 0);
     EXPECT_EQ(RunImoScriptFile(size, pixels.data(), EXAMPLE_SCRIPTS_DIR "/extra.imo"), 0);
+}
+
+TEST_F(ImoScript, LogsTheScriptAndEachParameter) {
+    LogCapture log;
+    std::vector<uint16_t> pixels(4 * 4, 1000);
+    const uint32_t size = ImageSizeWord(4, 4);
+    const std::string missing = Path("missing.imo");
+    EXPECT_EQ(RunImoScriptFile(size, pixels.data(), missing.c_str()), -1);
+    EXPECT_TRUE(log.Logged(5, "      WARNING : Imo script not found: " + missing));
+    const std::string script = Path("two.imo");
+    WriteText(script, "[ImageOperations]\n1=ZRIP  ST=0 ZRIPPARAM=\"gauss sigma=1\"\n"
+                      "0=ZRIP  ST=0 ZRIPPARAM=\"median radius=1\"\n");
+    EXPECT_EQ(RunImoScriptFile(size, pixels.data(), script.c_str()), 0);
+    EXPECT_TRUE(log.Logged(5, "      using Imo Script: " + script));
+    EXPECT_TRUE(log.Logged(5, "      run SC-Filter Param: MEDIAN RADIUS=1"));
+    EXPECT_TRUE(log.Logged(5, "      run SC-Filter Param: GAUSS SIGMA=1"));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <dlfcn.h>
 #include <png.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
 
@@ -99,6 +101,26 @@ TEST_F(ZripLibrary, BadTextsAnswerNegativeAndChangeNothing) {
     EXPECT_EQ(pixels, original);
 }
 
+// An application running in a locale with a decimal comma: "SIGMA=1.5" is still 1.5.
+TEST_F(ZripLibrary, NumbersIgnoreTheApplicationLocale) {
+    WriteText(Path("comma.src"),
+              "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
+              "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\ngrouping -1\nEND LC_NUMERIC\n");
+    const std::string build = "localedef -c -i " + Path("comma.src") + " -f ANSI_X3.4-1968 " +
+                              Path("comma") + " >/dev/null 2>&1";
+    std::system(build.c_str());
+    setenv("LOCPATH", dir_.c_str(), 1);
+    const bool comma = setlocale(LC_NUMERIC, "comma") != nullptr && std::strtod("1.5", nullptr) == 1.0;
+    std::vector<uint16_t> pixels(15 * 15, 1000);
+    At(pixels, 15, 7, 7) = 21000;
+    const int result = Filter(pixels, 15, 15, "GAUSS SIGMA=1.5");
+    setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma could be made (localedef)";
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(At(pixels, 15, 7, 7), 5000);
+}
+
 TEST_F(ZripLibrary, GreyscaleLimitation) {
     std::vector<uint16_t> pixels = {1000, 2000, 3000, 5000};
     const std::vector<uint16_t> original = pixels;
@@ -107,6 +129,7 @@ TEST_F(ZripLibrary, GreyscaleLimitation) {
     EXPECT_EQ(pixels, original);
     EXPECT_EQ(greyscale_(image, image, 0, 0, 7), -2);
     EXPECT_EQ(greyscale_(image, image, 600, 400, 0), -3);
+    EXPECT_EQ(greyscale_(image, image, 0x7FFFFFFF, 0x7FFFFFFF, 0), -3);  // sum beyond 32 bits
     EXPECT_EQ(pixels, original);
 
     EXPECT_EQ(greyscale_(image, image, 0, 0, 0), 0);  // linear: 1000 ... 5000 onto 0 ... 65535
@@ -201,6 +224,13 @@ TEST_F(ZripLibrary, ReadFailures) {
     huge.u16(0xFFFF).u16(0xFFFF).u16(1).u16(2);
     WriteBytes(Path("huge.XYZ"), huge.bytes);
     EXPECT_EQ(read_(Path("huge.XYZ").c_str(), &image), -5);
+    // Complete, but above 100 million pixels (a sparse file: nothing of it is read).
+    ByteBuilder large;
+    large.u16(0xFFFF).u16(0).u16(10001).u16(10000).u16(65535).zeros(246);
+    WriteBytes(Path("large.XYZ"), large.bytes);
+    std::filesystem::resize_file(Path("large.XYZ"), 256 + 10001ull * 10000);
+    EXPECT_EQ(read_(Path("large.XYZ").c_str(), &image), -5);
+    EXPECT_EQ(image.pixels, nullptr);
     WriteBytes(Path("zero.XYZ"), Bytes{0, 0, 5, 0});
     EXPECT_EQ(read_(Path("zero.XYZ").c_str(), &image), -5);
     // A PNG cut short, and a colour PNG.

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/log_lines.h"
 #include "api/log_channel.h"
 #include "config/temp_dir.h"
 
@@ -33,13 +34,7 @@ protected:
 
     // True when the log holds a line of that level ending in message.
     bool Logged(int level, const std::string& message) const {
-        std::istringstream log(TempDir::read(dir.file("log.txt")));
-        std::string tag = " " + std::to_string(level) + " LUMOR ";
-        for (std::string line; std::getline(log, line);)
-            if (line.find(tag) != std::string::npos && line.size() >= message.size() &&
-                line.compare(line.size() - message.size(), message.size(), message) == 0)
-                return true;
-        return false;
+        return LogHasLineEndingIn(TempDir::read(dir.file("log.txt")), level, message);
     }
 
     TempDir dir;

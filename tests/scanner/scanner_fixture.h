@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log_lines.h"
 #include "config/temp_dir.h"
 #include "lumora/lumora.h"
 #include "lumora_emu/emulator.h"
@@ -143,21 +144,11 @@ public:
 
     // True when the log holds a line of that level ending in message.
     bool Logged(int level, const std::string& message) const {
-        std::istringstream log(Log());
-        std::string tag = " " + std::to_string(level) + " LUMOR ";
-        for (std::string line; std::getline(log, line);)
-            if (line.find(tag) != std::string::npos && line.size() >= message.size() &&
-                line.compare(line.size() - message.size(), message.size(), message) == 0)
-                return true;
-        return false;
+        return LogHasLineEndingIn(Log(), level, message);
     }
     // True when the log holds a line of that level containing text.
     bool LoggedContaining(int level, const std::string& text) const {
-        std::istringstream log(Log());
-        std::string tag = " " + std::to_string(level) + " LUMOR ";
-        for (std::string line; std::getline(log, line);)
-            if (line.find(tag) != std::string::npos && line.find(text) != std::string::npos) return true;
-        return false;
+        return LogHasLineContaining(Log(), level, text);
     }
     int CountLogged(const std::string& message) const {
         std::istringstream log(Log());

@@ -303,11 +303,13 @@ int Get_Konfigpara(ScannerSettings* s, int setNumber) {
         s->PMT_HV = 600;
     }
     s->Rotation = static_cast<int32_t>(GetLong(set, "Rotation", 0));
+    // The value is held in single precision and compared with the double limits (a stored
+    // 0.01 lies just below 0.01 and so counts as unset).
     float scale = static_cast<float>(GetDouble(set, "Scale", 1.0));
-    if (!(scale >= 0.01f)) scale = 1.0f;
+    if (!(double(scale) >= 0.01)) scale = 1.0f;
     if (scale < 1.0f) scale = 1.0f / scale;
-    if (scale < 0.1f) scale = 0.1f;
-    if (scale > 10.0f) scale = 10.0f;
+    if (double(scale) < 0.1) scale = 0.1f;
+    if (double(scale) > 10.0) scale = 10.0f;
     s->Scale = scale;
 
     // 12. Scan window.

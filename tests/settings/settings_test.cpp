@@ -143,6 +143,8 @@ TEST_F(SettingsTest, KeyRules) {
         {"Scale=0.005", 12, 1, 1, 4000, 1.0f},
         {"Scale=25", 12, 1, 1, 4000, 10.0f},
         {"Scale=0.05", 12, 1, 1, 4000, 10.0f},
+        {"Scale=0.01", 12, 1, 1, 4000, 1.0f},  // single-precision 0.01 lies below the limit
+        {"Scale=0.0101", 12, 1, 1, 4000, 10.0f},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Load(scanner + "[Param_0]\n" + c.set + "\n", 0), 0) << c.set;

@@ -247,9 +247,8 @@ int Get_Konfigpara(ScannerSettings* s, int setNumber) {
     s->Strt_Pix = RoundR(g.solPos * 1.0e7 / (s->Penta * 6));
     const double resX = GetDouble(set, "Res_X", 50.0);
     const double resY = GetDouble(set, "Res_Y", 50.0);
-    s->Binning = static_cast<int32_t>(GetLong(set, "Binning", 0)) + 1;
-    if (s->Binning > 2) s->Binning = 2;
-    if (s->Binning < 1) s->Binning = 1;
+    const int64_t binning = int64_t(static_cast<int32_t>(GetLong(set, "Binning", 0))) + 1;
+    s->Binning = binning > 2 ? 2 : binning < 1 ? 1 : int32_t(binning);
     s->Interpolate_Y = static_cast<int32_t>(GetLong(set, "Interpolate_Y", 1));
     if (s->Interpolate_Y < 1) s->Interpolate_Y = 1;
     s->OvsFactor = 1;
@@ -303,11 +302,13 @@ int Get_Konfigpara(ScannerSettings* s, int setNumber) {
         s->PMT_HV = 600;
     }
     s->Rotation = static_cast<int32_t>(GetLong(set, "Rotation", 0));
+    // The value is held in single precision and compared with the double limits (a stored
+    // 0.01 lies just below 0.01 and so counts as unset).
     float scale = static_cast<float>(GetDouble(set, "Scale", 1.0));
-    if (!(scale >= 0.01f)) scale = 1.0f;
+    if (!(double(scale) >= 0.01)) scale = 1.0f;
     if (scale < 1.0f) scale = 1.0f / scale;
-    if (scale < 0.1f) scale = 0.1f;
-    if (scale > 10.0f) scale = 10.0f;
+    if (double(scale) < 0.1) scale = 0.1f;
+    if (double(scale) > 10.0) scale = 10.0f;
     s->Scale = scale;
 
     // 12. Scan window.

@@ -95,7 +95,9 @@ void Imagefind::FillImageInfo(ImageInfo* info, int range) {
     info->minute = uint8_t(local.tm_min);
     info->second = uint8_t(local.tm_sec);
     std::memset(info->text, 0, sizeof info->text);
-    std::snprintf(info->text, sizeof info->text, "%s", Device.SerialId);
+    // The serial number need not be terminated within its field.
+    std::snprintf(info->text, sizeof info->text, "%.*s",
+                  int(strnlen(Device.SerialId, sizeof Device.SerialId)), Device.SerialId);
     std::memset(info->reserved1, 0, sizeof info->reserved1);
     info->reserved2 = 0;
     const int rotation = Settings.Rotation < 0 ? Settings.Rotation + 360 : Settings.Rotation;

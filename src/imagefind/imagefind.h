@@ -136,6 +136,10 @@ struct RangeSizes {
     int32_t rawWidth, rawHeight, width, height;
 };
 RangeSizes SizesOf(const PlateRange& r);
+// Bytes of a width x height 16-bit image for the log: wraps like a 32-bit int, never overflows.
+inline int ByteCount(uint16_t width, uint16_t height) {
+    return int(uint32_t(width) * height * 2u);
+}
 // Name of the temporary sibling of an image or info file: the same directory, "." + name +
 // ".part" (false when it does not fit in size).
 bool PartialName(char* out, size_t size, const char* finalName);

@@ -59,7 +59,7 @@ int Imagefind::WriteImageLines(int range, const char* fileName) {
 
     LogPrint(LOG_INFO, "write Imagefile: %s Raw Size: %i x %i", fileName, s.rawWidth, s.rawHeight);
     LogPrint(LOG_INFO, "      Image Size: %i x %i = %i Bytes", int(width), int(height),
-             int(width) * int(height) * 2);
+             ByteCount(width, height));
     LogPrint(LOG_INFO, "      Anf X,Y=%i,%i , End X,Y=%i,%i", r.AnfX, r.AnfY, r.EndX, r.EndY);
     LogPrint(LOG_INFO, "      Binning=%i", Settings.Binning);
     LogPrint(LOG_INFO, "      Akt_Y=%i , LastCollect=%i , AnzPixLine=%i", Akt_Y, LastCollect,

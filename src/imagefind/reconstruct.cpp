@@ -81,7 +81,7 @@ int Imagefind::CollectImage(int range, ImageDesc* out) {
     LogPrint(LOG_INFO, "start collecting Imagedata");
     LogPrint(LOG_INFO, "      Raw Size:   %i x %i", s.rawWidth, s.rawHeight);
     LogPrint(LOG_INFO, "      Image Size: %u x %u = %i Bytes", unsigned(out->width),
-             unsigned(out->height), int(out->width) * int(out->height) * 2);
+             unsigned(out->height), ByteCount(out->width, out->height));
     LogPrint(LOG_INFO, "      Anf X,Y=%i,%i , End X,Y=%i,%i", r.AnfX, r.AnfY, r.EndX, r.EndY);
     LogPrint(LOG_INFO, "      Binning=%i ,Interpolate_Y=%i", Settings.Binning, Settings.Interpolate_Y);
     LogPrint(LOG_INFO, "      Akt_Y=%i , LastCollect=%i , AnzPixLine=%i", Akt_Y, LastCollect,

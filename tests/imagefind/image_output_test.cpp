@@ -1,5 +1,6 @@
 // Image output: numbering, names, rotation and the record, AtriumMode, window statistics,
 // files that appear only when complete, and the guards of the production.
+#include <cstddef>
 #include <filesystem>
 
 #include "diagnostics/device_memory.h"
@@ -103,6 +104,9 @@ TEST_F(ImageOutputTest, RotationInBlockModeAndLineMode) {
         Settings.Rotation = c.rotation;
         LineWriteMode = c.line ? 1 : 0;
         Device.ImageType = 2;
+        // A serial number filling its field (and the record's tail) without a terminator.
+        const size_t serial = offsetof(DeviceRecord, SerialId);
+        std::memset(reinterpret_cast<char*>(&Device) + serial, 'S', sizeof Device - serial);
         const uint32_t before = DatpromCounter(2);
         Plate();
         scanner->ProduceImage(1);
@@ -117,6 +121,7 @@ TEST_F(ImageOutputTest, RotationInBlockModeAndLineMode) {
         EXPECT_EQ(At<uint32_t>(info, 8), c.recordHeight);
         EXPECT_EQ(At<uint32_t>(info, 12), 50000u);
         EXPECT_EQ(At<int32_t>(info, 21), 10);
+        EXPECT_EQ(info.substr(33, 32), std::string(31, 'S') + '\0');
         EXPECT_EQ(At<uint8_t>(info, 81), c.rotationByte);
         EXPECT_EQ(At<uint16_t>(info, 90), c.line ? 0 : 6);  // maxValue (window of the 80 % middle)
         EXPECT_EQ(DatpromCounter(2), before + 1);

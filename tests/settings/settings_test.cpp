@@ -138,11 +138,14 @@ TEST_F(SettingsTest, KeyRules) {
         {"Binning=5", 12, 2, 1, 4000, 1.0f},
         {"Binning=0", 12, 1, 1, 4000, 1.0f},
         {"Binning=-3", 12, 1, 1, 4000, 1.0f},
+        {"Binning=2147483647", 12, 2, 1, 4000, 1.0f},
         {"Pentaspd=500", 24, 2, 2, 1000, 1.0f},  // 50 * 300 / (1000 * 0.1 * pi) = 47.7, halved
         {"Scale=0.5", 12, 1, 1, 4000, 2.0f},
         {"Scale=0.005", 12, 1, 1, 4000, 1.0f},
         {"Scale=25", 12, 1, 1, 4000, 10.0f},
         {"Scale=0.05", 12, 1, 1, 4000, 10.0f},
+        {"Scale=0.01", 12, 1, 1, 4000, 1.0f},  // single-precision 0.01 lies below the limit
+        {"Scale=0.0101", 12, 1, 1, 4000, 10.0f},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Load(scanner + "[Param_0]\n" + c.set + "\n", 0), 0) << c.set;

@@ -13,24 +13,12 @@
 #include "api/log_channel.h"
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
+#include "common/chunk_scanner.h"
 #include "imagefind/imagefind.h"
 
 namespace {
 
-class FuzzScanner : public Imagefind {
-public:
-    std::deque<std::vector<uint16_t>> chunks;
-    int ReadBlock(uint16_t* buffer, uint32_t bufferBytes, uint32_t* bytesRead) override {
-        *bytesRead = 0;
-        if (chunks.empty()) return 0;
-        const std::vector<uint16_t>& c = chunks.front();
-        const size_t n = std::min<size_t>(c.size(), bufferBytes / 2);
-        std::memcpy(buffer, c.data(), n * 2);
-        *bytesRead = uint32_t(n * 2);
-        chunks.pop_front();
-        return 0;
-    }
-};
+using FuzzScanner = ChunkScanner;
 
 const std::string& WorkDir() {
     static const std::string* dir = new std::string([] {

@@ -13,25 +13,10 @@
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
 #include "config/service_fixture.h"
+#include "common/chunk_scanner.h"
 #include "imagefind/imagefind.h"
 
-class FakeScanner : public Imagefind {
-public:
-    std::deque<std::vector<uint16_t>> chunks;  // one block read each
-    int failWith = 0;
-
-    int ReadBlock(uint16_t* buffer, uint32_t bufferBytes, uint32_t* bytesRead) override {
-        *bytesRead = 0;
-        if (failWith) return failWith;
-        if (chunks.empty()) return 0;
-        const std::vector<uint16_t>& c = chunks.front();
-        const size_t n = std::min<size_t>(c.size(), bufferBytes / 2);
-        std::memcpy(buffer, c.data(), n * 2);
-        *bytesRead = uint32_t(n * 2);
-        chunks.pop_front();
-        return 0;
-    }
-};
+using FakeScanner = ChunkScanner;
 
 // Builds a scan-data stream word by word.
 struct Stream {

@@ -32,6 +32,7 @@ Device dev{};
 bool loaded = false;
 int handle = 0;           // 0 = not open
 int lastError = 0;        // first failure since the last reset
+bool configured = false;  // the firmware configured the scanner's FPGA
 uint32_t timeoutMs = 5000;
 std::mutex busLock;       // one transfer sequence at a time
 
@@ -88,11 +89,17 @@ bool Transfer(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_
 }
 
 // The scanner's registers sit behind its FPGA: until the firmware configured it, the USB
-// controller cannot reach them and reports the transfer as failed.
-bool RegistersReachable() {
+// controller cannot reach them and reports the transfer as failed. The state is read from the
+// device when the interface opens and follows every firmware download.
+bool QueryConfigured() {
     uint32_t status = 0;
-    if (!Transfer(IOCTL_INTERFACE_STATUS, nullptr, 0, &status, sizeof status)) return false;
-    if (status & STATUS_BIT_RUNNING) return true;
+    configured = Transfer(IOCTL_INTERFACE_STATUS, nullptr, 0, &status, sizeof status) &&
+                 (status & STATUS_BIT_RUNNING);
+    return configured;
+}
+
+bool RegistersReachable() {
+    if (configured) return true;
     Fail(LUMORAUSB_TRANSFER);
     return false;
 }
@@ -144,9 +151,7 @@ int16_t TempRead(uint8_t device) {
 }
 
 bool FirmwareRunning() {
-    uint32_t status = 0;
-    if (!Transfer(IOCTL_INTERFACE_STATUS, nullptr, 0, &status, sizeof status)) return false;
-    if (!(status & STATUS_BIT_RUNNING)) return false;
+    if (!QueryConfigured()) return false;
     int before = lastError;
     lastError = 0;
     Read8(reg::STATUS);
@@ -165,6 +170,7 @@ USB_EXPORT int Init_Interface(void) {
     if (h <= 0) return LUMORAUSB_NO_DEVICE;
     handle = h;
     lastError = 0;
+    QueryConfigured();
     return 0;
 }
 
@@ -172,6 +178,7 @@ USB_EXPORT int Free_Interface(void) {
     std::lock_guard<std::mutex> lock(busLock);
     if (handle) dev.close(handle);
     handle = 0;
+    configured = false;
     return 0;
 }
 
@@ -376,7 +383,8 @@ USB_EXPORT int Init_Firmware(const char* path, int onlyIfNotRunning) {
     bool sent = Transfer(IOCTL_DOWNLOAD, image, length, &status, sizeof status);
     std::free(image);
     if (!sent) return LUMORAUSB_TRANSFER;
-    return (status & STATUS_BIT_RUNNING) ? 0 : -1004;
+    configured = (status & STATUS_BIT_RUNNING) != 0;
+    return configured ? 0 : -1004;
 }
 
 USB_EXPORT int Pentamotor_init(uint16_t speed) {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "hardware/hw_access.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace {
 

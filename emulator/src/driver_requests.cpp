@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "device_state.h"
-#include "hardware/driver_codes.h"
-#include "hardware/registers.h"
+#include "devicelink/driver_codes.h"
+#include "devicelink/registers.h"
 
 namespace lumora_emu {
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "device_state.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace lumora_emu {
 

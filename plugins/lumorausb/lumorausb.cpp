@@ -6,10 +6,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "hardware/driver_codes.h"
-#include "hardware/epp_scanner.h"
-#include "hardware/registers.h"
-#include "platform/lumorausb.h"
+#include "devicelink/driver_codes.h"
+#include "devicelink/firmware_image.h"
+#include "devicelink/lumorausb.h"
+#include "devicelink/registers.h"
 #include "platform/plugin_loader.h"
 
 #define USB_EXPORT extern "C" __attribute__((visibility("default")))

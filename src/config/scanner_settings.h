@@ -2,7 +2,7 @@
 // identification PROM (Get_Konfigpara), and the record of the attached device.
 #pragma once
 #include <cstdint>
-#include "hardware/hw_records.h"
+#include "devicelink/hw_records.h"
 
 #define SCANNER_KIND_LUMORA 0
 #define SCANNER_KIND_CALYXA 0x8000

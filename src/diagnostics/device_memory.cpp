@@ -5,7 +5,7 @@
 
 #include "api/log_channel.h"
 #include "hardware/hw_access.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 uint8_t IdpromImage[IDPROM_SIZE];
 uint8_t DatpromImage[DATPROM_SIZE];

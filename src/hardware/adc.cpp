@@ -1,6 +1,6 @@
 // ADC set-up, dark offset and level readings.
 #include "hardware/hw_access.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace {
 void WritePair(HW_access* hw, uint32_t low, uint16_t value) {

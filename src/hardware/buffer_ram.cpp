@@ -1,7 +1,7 @@
 // The scan-data buffer RAM: module detection from its serial-presence-detect EEPROM, set-up.
 #include "config/scanner_settings.h"
 #include "hardware/hw_access.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 #include "platform/clock.h"
 
 namespace {

@@ -4,8 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hardware/driver_codes.h"
-#include "hardware/registers.h"
+#include "devicelink/driver_codes.h"
+#include "devicelink/firmware_image.h"
+#include "devicelink/registers.h"
 
 EPP_Scanner::EPP_Scanner() = default;
 

@@ -33,10 +33,3 @@ protected:
     bool Request(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                  uint32_t* returned = nullptr);
 };
-
-// Parses an Intel HEX file into one image in file order (data records only).
-// 0, -1002 (cannot open) or -1003 (record checksum). Stops at a type-01 record or end of file.
-int ParseHexFile(const char* path, uint8_t** image, uint32_t* length);
-// The image sent with the download request: the parsed file followed by 20 zero bytes.
-// 0, or the codes of ParseHexFile, or -100 when there is no memory. Free with std::free.
-int ReadFirmwareImage(const char* path, uint8_t** image, uint32_t* length);

@@ -1,6 +1,6 @@
 #include "hardware/hw_access.h"
 
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 #include "platform/clock.h"
 
 HW_access::HW_access() = default;

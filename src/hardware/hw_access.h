@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 #include "hardware/epp_scanner.h"
-#include "hardware/hw_records.h"
+#include "devicelink/hw_records.h"
 
 struct ScannerSettings;
 

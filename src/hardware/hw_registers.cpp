@@ -2,7 +2,7 @@
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"
 #include "hardware/hw_access.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 int HW_access::InitHwRegister(const ScannerSettings* s, const BufferRamInfo* info) {
     int rc = Pentamotor_init(s->Penta);

@@ -1,7 +1,7 @@
 // The I2C bus, driven bit by bit through register 0x80 (bit 7 SDA, bit 1 SCL), and the devices
 // on it; the polygon-motor serial word on register 0x82.
 #include "hardware/hw_access.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 #include "platform/clock.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "api/log_channel.h"
-#include "hardware/registers.h"
-#include "platform/lumorausb.h"
+#include "devicelink/registers.h"
+#include "devicelink/lumorausb.h"
 
 namespace {
 

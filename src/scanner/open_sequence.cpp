@@ -16,7 +16,7 @@
 #include "diagnostics/calibration.h"
 #include "diagnostics/device_memory.h"
 #include "hardware/imagefind_usb.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 #include "imagefile/zrip_wrapper.h"
 #include "platform/clock.h"
 #include "platform/tools.h"

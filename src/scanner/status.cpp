@@ -6,7 +6,7 @@
 #include "api/log_channel.h"
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 #include "imagefind/imagefind.h"
 #include "scanner/scanner_state.h"
 

@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "hardware/driver_codes.h"
+#include "devicelink/driver_codes.h"
 #include "lumora_emu/driver.h"
 #include "test_util.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <map>
 
-#include "hardware/driver_codes.h"
+#include "devicelink/driver_codes.h"
 #include "lumora_emu/driver.h"
 #include "test_util.h"
 

@@ -1,7 +1,7 @@
 // Checked block reads of the buffer RAM.
 #include "hw_fixture.h"
 
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace {
 

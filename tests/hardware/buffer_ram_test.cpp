@@ -1,7 +1,7 @@
 // Buffer-RAM detection from the module's SPD EEPROM and the buffer set-up.
 #include "hw_fixture.h"
 
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace {
 

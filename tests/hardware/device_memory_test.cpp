@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "diagnostics/device_memory.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace {
 

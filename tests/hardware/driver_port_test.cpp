@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace {
 

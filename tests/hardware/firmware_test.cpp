@@ -1,5 +1,6 @@
 // Firmware download from Intel HEX files.
 #include "hw_fixture.h"
+#include "devicelink/firmware_image.h"
 
 #include <unistd.h>
 

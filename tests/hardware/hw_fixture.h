@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "config/scanner_settings.h"
-#include "hardware/driver_codes.h"
+#include "devicelink/driver_codes.h"
 #include "hardware/hw_access.h"
 #include "lumora_emu/emulator.h"
 

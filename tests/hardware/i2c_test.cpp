@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 #include "platform/clock.h"
 
 namespace {

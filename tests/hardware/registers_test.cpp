@@ -3,7 +3,7 @@
 #include "hw_fixture.h"
 
 #include "diagnostics/device_memory.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 
 namespace {
 

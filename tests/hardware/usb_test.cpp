@@ -13,8 +13,8 @@
 
 #include "diagnostics/device_memory.h"
 #include "hardware/imagefind_usb.h"
-#include "hardware/registers.h"
-#include "platform/lumorausb.h"
+#include "devicelink/registers.h"
+#include "devicelink/lumorausb.h"
 
 namespace {
 

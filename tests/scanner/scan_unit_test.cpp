@@ -10,7 +10,7 @@
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
 #include "config/temp_dir.h"
-#include "hardware/registers.h"
+#include "devicelink/registers.h"
 #include "scanner/fake_scanner.h"
 #include "scanner/open_steps.h"
 #include "scanner/scanner_state.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hardware/epp_scanner.h"
+#include "devicelink/firmware_image.h"
 
 namespace {
 

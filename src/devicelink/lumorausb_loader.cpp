@@ -1,7 +1,7 @@
 #include <mutex>
 
 #include "api/log_channel.h"
-#include "platform/lumorausb.h"
+#include "devicelink/lumorausb.h"
 #include "platform/plugin_loader.h"
 
 namespace platform {

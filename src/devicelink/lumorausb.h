@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "hardware/hw_records.h"
+#include "devicelink/hw_records.h"
 
 // Error codes of the library beyond those of the hardware layer.
 constexpr int LUMORAUSB_NO_DEVICE = -1100;     // no scanner found on the bus

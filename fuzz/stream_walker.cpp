@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "api/log_channel.h"
+#include "config/log_configuration.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
 #include "common/chunk_scanner.h"

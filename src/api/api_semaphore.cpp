@@ -9,7 +9,7 @@
 #include <mutex>
 #include <new>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "lumora/lumora.h"
 #include "platform/clock.h"

@@ -7,7 +7,8 @@
 #include <new>
 #include <vector>
 
-#include "api/log_channel.h"
+#include "config/log_configuration.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/config_file.h"
 #include "config/zrconfigwr.h"

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <strings.h>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/zrconfigwr.h"
 #include "platform/tools.h"
+
+ini2 ConfigIni;
 
 namespace {
 

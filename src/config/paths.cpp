@@ -12,7 +12,7 @@
 #include <ctime>
 #include <string>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/config_file.h"
 #include "config/zrconfigwr.h"
 #include "platform/tools.h"

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/config_file.h"
 #include "config/paths.h"
 #include "config/zrconfigwr.h"

@@ -5,6 +5,13 @@
 namespace {
 constexpr const char* kLibrary = "libzrconfig.so";
 
+zrconfigwr* firmwareService = nullptr;
+zrconfigwr* generalService = nullptr;
+
+zrconfigwr*& Instance(ConfigServiceRole role) {
+    return role == ConfigServiceRole::Firmware ? firmwareService : generalService;
+}
+
 template <typename F>
 void Bind(void* handle, F*& slot, const char* name) {
     slot = reinterpret_cast<F*>(platform::PluginSymbol(handle, name));
@@ -62,4 +69,25 @@ int zrconfigwr::ZRCDeleteChildren(int a) {
 }
 int zrconfigwr::ZRCGetMethodIni(int a, int b, int c) {
     return getMethodIni_ ? getMethodIni_(a, b, c) : ZRC_MISSING;
+}
+
+void CreateConfigService(ConfigServiceRole role) {
+    zrconfigwr*& instance = Instance(role);
+    if (!instance) instance = new zrconfigwr();
+}
+
+void DestroyConfigService(ConfigServiceRole role) {
+    zrconfigwr*& instance = Instance(role);
+    delete instance;
+    instance = nullptr;
+}
+
+zrconfigwr& FirmwareConfigService() {
+    CreateConfigService(ConfigServiceRole::Firmware);
+    return *firmwareService;
+}
+
+zrconfigwr& ConfigService() {
+    CreateConfigService(ConfigServiceRole::General);
+    return *generalService;
 }

@@ -43,6 +43,9 @@ private:
 };
 
 // The two process-wide instances: the first serves the firmware directory of ApiInit, the
-// second every other query.
+// second every other query. Each is built by its Create call at library load, or on first use.
+enum class ConfigServiceRole { Firmware, General };
+void CreateConfigService(ConfigServiceRole role);
+void DestroyConfigService(ConfigServiceRole role);
 zrconfigwr& FirmwareConfigService();
 zrconfigwr& ConfigService();

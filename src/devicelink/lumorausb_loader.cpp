@@ -1,6 +1,6 @@
 #include <mutex>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "devicelink/lumorausb.h"
 #include "platform/plugin_loader.h"
 

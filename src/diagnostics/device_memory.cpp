@@ -3,7 +3,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "hardware/hw_access.h"
 #include "devicelink/registers.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "devicelink/registers.h"
 #include "devicelink/lumorausb.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "imagefile/sqrt_image.h"
 
 namespace {

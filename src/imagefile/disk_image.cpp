@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "imagefile/file_open.h"
 #include "imagefile/image_desc.h"
 #include "imagefile/sqrt_image.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "imagefile/file_open.h"
 #include "imagefile/image_file.h"

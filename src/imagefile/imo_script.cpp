@@ -6,7 +6,7 @@
 #include <strings.h>
 
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefile/file_open.h"
 #include "imagefile/image_desc.h"

@@ -3,6 +3,8 @@
 #include "platform/plugin_loader.h"
 
 namespace {
+ZRIP_Wrapper* instance = nullptr;
+
 template <typename F>
 void Bind(void* handle, F& slot, const char* name) {
     slot = reinterpret_cast<F>(platform::PluginSymbol(handle, name));
@@ -44,4 +46,18 @@ int ZRIP_Wrapper::SC_Filter_Image(ImageDesc source, ImageDesc destination, int32
 int ZRIP_Wrapper::Opt_GreyscaleLim(ImageDesc source, ImageDesc destination, int32_t lo,
                                    int32_t up, int32_t htyp) {
     return handle_ && greyscaleLim_ ? greyscaleLim_(source, destination, lo, up, htyp) : -1;
+}
+
+void CreateZrip() {
+    if (!instance) instance = new ZRIP_Wrapper();
+}
+
+void DestroyZrip() {
+    delete instance;
+    instance = nullptr;
+}
+
+ZRIP_Wrapper& Zrip() {
+    CreateZrip();
+    return *instance;
 }

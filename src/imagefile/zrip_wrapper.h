@@ -41,5 +41,7 @@ private:
     ZripGreyscaleLim greyscaleLim_ = nullptr;
 };
 
-// The process-wide instance, built when the library is loaded.
+// The process-wide instance, built by CreateZrip at library load (or on first use).
+void CreateZrip();
+void DestroyZrip();
 ZRIP_Wrapper& Zrip();

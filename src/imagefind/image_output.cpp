@@ -6,7 +6,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/paths.h"
 #include "config/scanner_settings.h"

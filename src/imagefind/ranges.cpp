@@ -1,7 +1,7 @@
 // Range detection: blocks are grouped into plate ranges, ranges merged, finished and judged.
 #include <cstring>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 

@@ -1,7 +1,7 @@
 // Stream scanning: chunks of the scan-data stream become blocks in the temporary file.
 #include <cstdlib>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 

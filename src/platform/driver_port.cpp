@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "platform/clock.h"
 #include "platform/plugin_loader.h"
 

@@ -1,6 +1,6 @@
 // Arming and disarming the scanner, and the plate-clearing cycle of the second model.
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
 #include "devicelink/registers.h"

@@ -1,6 +1,6 @@
 // Close_Scanner on the local interface.
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"

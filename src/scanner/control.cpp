@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/scanner_settings.h"
 #include "devicelink/registers.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/paths.h"
 #include "imagefind/imagefind.h"

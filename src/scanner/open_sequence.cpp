@@ -7,7 +7,8 @@
 #include <strings.h>
 
 #include "api/local_ops.h"
-#include "api/log_channel.h"
+#include "config/log_configuration.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "config/config_file.h"
 #include "config/paths.h"

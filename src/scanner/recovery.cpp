@@ -1,5 +1,5 @@
 // Recovery of images left in the scanner memory by an interrupted scan.
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 #include "lumora/lumora.h"

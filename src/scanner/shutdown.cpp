@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "platform/tools.h"
 #include "imagefind/imagefind.h"

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "common/log_lines.h"
-#include "api/log_channel.h"
+#include "config/log_configuration.h"
+#include "platform/log_channel.h"
 #include "config/temp_dir.h"
 
 class LogCapture {

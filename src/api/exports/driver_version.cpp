@@ -1,4 +1,4 @@
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "lumora/lumora.h"
 #include "platform/tools.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "api/process_state.h"
 #include "lumora/lumora.h"
 

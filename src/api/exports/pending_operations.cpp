@@ -1,7 +1,7 @@
 // Stand-ins for the network client, which is not built yet. Each is a weak definition: the
 // real one, once linked into the library, replaces it. A stand-in logs at level 3 and returns
 // -1001.
-#include "api/log_channel.h"
+#include "platform/log_channel.h"
 #include "netclient/client.h"
 
 #define PENDING __attribute__((weak))

@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "api/process_state.h"
+#include "imagefile/extra_header.h"
+#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 

@@ -12,7 +12,9 @@
 #include "api/process_state.h"
 #include "config/config_file.h"
 #include "config/zrconfigwr.h"
+#include "imagefile/extra_header.h"
 #include "netclient/client.h"
+#include "platform/api_lock.h"
 #include "platform/tools.h"
 
 // The network client may be absent from a build that links only the internals.
@@ -24,12 +26,6 @@ bool ApiExitAtUnload = false;
 
 ScannerApi::ScannerApi() { RebuildLogChannel(); }
 ScannerApi::~ScannerApi() = default;
-
-void FreeExtraHeader() {
-    std::free(ExtraHeaderBuffer);
-    ExtraHeaderBuffer = nullptr;
-    ExtraHeaderSize = 0;
-}
 
 namespace {
 

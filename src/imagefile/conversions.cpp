@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
 #include "platform/log_channel.h"
 #include "imagefile/sqrt_image.h"
 

@@ -1,7 +1,7 @@
 // Read_DiskImage and Write_DiskImageEx: whole image files from and to the application.
 #include <cstdio>
 
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
 #include "platform/log_channel.h"
 #include "imagefile/file_open.h"
 #include "imagefile/image_desc.h"

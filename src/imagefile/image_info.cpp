@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "imagefile/extra_header.h"
 #include "imagefile/file_open.h"
 #include "imagefile/image_file.h"
 #include "imagefile/le_bytes.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
 #include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefile/file_open.h"

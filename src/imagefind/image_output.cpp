@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "imagefile/extra_header.h"
 #include "config/paths.h"
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"

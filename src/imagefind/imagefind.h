@@ -7,6 +7,7 @@
 #include <cstdio>
 #include "hardware/hw_access.h"
 #include "imagefile/image_desc.h"
+#include "imagefind/output_mode.h"
 #include "lumora/lumora.h"
 
 struct ScanBlock {

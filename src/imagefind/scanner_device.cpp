@@ -1,3 +1,4 @@
 #include "imagefind/imagefind.h"
 
 Imagefind* ScannerDevice = nullptr;
+bool AtriumMode = false;

@@ -1,16 +1,15 @@
 // Arming and disarming the scanner, and the plate-clearing cycle of the second model.
-#include "api/local_ops.h"
+#include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "devicelink/registers.h"
 #include "imagefind/imagefind.h"
 #include "platform/clock.h"
-#include "scanner/scanner_state.h"
 
 int Local_Aktivate_Scanner() {
-    Imagefind* dev = ScannerDevice;
-    if (!ScannerOpen || !dev) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     LogPrint(LOG_INFO, "activate scanner");
     StatusCallBusy = false;
     if (ScannerActive) {
@@ -51,8 +50,8 @@ int Local_Aktivate_Scanner() {
 }
 
 int Local_Deaktivate_Scanner() {
-    Imagefind* dev = ScannerDevice;
-    if (!ScannerOpen || !dev) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     dev->ShuttleCommand(4);
     dev->SetLaserMode(2);
     dev->SetSlotLines(2);
@@ -62,8 +61,8 @@ int Local_Deaktivate_Scanner() {
 }
 
 int Local_ClearScanner(int mode) {
-    Imagefind* dev = ScannerDevice;
-    if (!ScannerOpen || !dev) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     if (!IsCalyxa()) return 0;
     if (mode == 0) {
         dev->SetupShuttle(Settings.SMOT, int32_t(Settings.StepsAB));

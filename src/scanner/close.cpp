@@ -1,12 +1,11 @@
 // Close_Scanner on the local interface.
-#include "api/local_ops.h"
+#include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"
 #include "imagefile/zrip_wrapper.h"
 #include "imagefind/imagefind.h"
-#include "scanner/scanner_state.h"
 
 namespace {
 constexpr int IDPROM_MOTOR_WORD = 0x92;

@@ -2,18 +2,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/local_ops.h"
+#include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "devicelink/registers.h"
 #include "imagefind/imagefind.h"
 #include "platform/tools.h"
-#include "scanner/scanner_state.h"
 
 namespace {
-bool IsOpen() { return ScannerOpen && ScannerDevice; }
-
 bool IsServiceCommand(unsigned code) {
     return (code >= 0x1000 && code <= 0x1011) || code == 0x1100 || code == 0x1101;
 }
@@ -22,7 +19,7 @@ bool IsServiceCommand(unsigned code) {
 int Local_Ext_ScannerCTRL(unsigned code, const void* in, int inSize, void* out, int outSize,
                           int* outLen) {
     if (outLen) *outLen = 0;
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    if (!OpenScannerDevice()) return LUMORA_E_NOT_OPEN;
     if (!IsServiceCommand(code)) return LUMORA_E_UNKNOWN_CTRL;
     // The service command set is not part of this build yet.
     LogPrint(LOG_ERROR, "service command 0x%04X not available", code);
@@ -30,9 +27,9 @@ int Local_Ext_ScannerCTRL(unsigned code, const void* in, int inSize, void* out, 
 }
 
 int Local_Run_BeltdriveEx(int speed) {
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     if (ScannerActive) return LUMORA_E_ARMED;
-    Imagefind* dev = ScannerDevice;
     int s = speed < 0 ? (speed == INT32_MIN ? 255 : -speed) : speed;
     if (s > 255) s = 255;
     if (s == 0) {
@@ -47,29 +44,32 @@ int Local_Run_BeltdriveEx(int speed) {
 }
 
 int Local_SetEraseMode(int mode) {
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     if (IsCalyxa())
-        ScannerDevice->RegWrite(reg::LAMP_ERASE, mode != 0 ? 0 : 2);
+        dev->RegWrite(reg::LAMP_ERASE, mode != 0 ? 0 : 2);
     else
-        ScannerDevice->RegWrite(reg::ERASE_MODE, mode != 0 ? 2 : 0);
+        dev->RegWrite(reg::ERASE_MODE, mode != 0 ? 2 : 0);
     return 0;
 }
 
 int Local_Set_Prescanmode(int length) {
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
-    int r = ScannerDevice->SetPrescanMode(length);
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
+    int r = dev->SetPrescanMode(length);
     if (length > PRESCAN_MAX - 1) return LUMORA_E_RANGE;
     return r;
 }
 
 int Local_Get_Prescanline(void* line) {
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
-    ScannerDevice->GetPrescanLine(static_cast<uint8_t*>(line));
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
+    dev->GetPrescanLine(static_cast<uint8_t*>(line));
     return 0;
 }
 
 int Local_Get_ScannerFeatures(ScannerFeatures* f) {
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    if (!OpenScannerDevice()) return LUMORA_E_NOT_OPEN;
     uint16_t id = Device.DeviceTypeId;
     f->deviceTypeId = id;
     f->slotCount = (id == 12 || id == 2) ? 2 : 4;
@@ -82,8 +82,8 @@ int Local_Get_ScannerFeatures(ScannerFeatures* f) {
 }
 
 int Local_Get_ScannerDiag(ScannerDiag* d) {
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
-    Imagefind* dev = ScannerDevice;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     int result = 0;
     if (IsCalyxa()) {
         d->slot[0] = dev->RegRead(reg::LAMP1_STATUS);
@@ -116,7 +116,7 @@ int Local_Get_ScannerDiag(ScannerDiag* d) {
 }
 
 int Local_Get_Serialnumber(char* text) {
-    if (!IsOpen()) {
+    if (!OpenScannerDevice()) {
         strcpy(text, "Scanner not open");
         return LUMORA_E_NOT_OPEN;
     }
@@ -125,7 +125,7 @@ int Local_Get_Serialnumber(char* text) {
 }
 
 int Local_Set_ImageFilterMode(int mode) {
-    if (!IsOpen()) return LUMORA_E_NOT_OPEN;
+    if (!OpenScannerDevice()) return LUMORA_E_NOT_OPEN;
     if (mode == 0) {
         FilterEnabledSaved = FilterEnabled;
         FilterEnabled = false;

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/local_ops.h"
+#include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "scanner/scanner_state.h"
 #include "config/paths.h"
 #include "imagefind/imagefind.h"
 #include "platform/tools.h"
@@ -41,8 +41,9 @@ int NextMatch(char* name) {
 }  // namespace
 
 int Local_Get_ImageName(char* name) {
-    if (!ScannerOpen || !ScannerDevice) return LUMORA_E_NOT_OPEN;
-    int n = ScannerDevice->NextImageName(name);
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
+    int n = dev->NextImageName(name);
     if (n >= 1) LogPrint(LOG_INFO, "Image: %s reported to application", name);
     return n;
 }

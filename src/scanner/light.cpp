@@ -1,10 +1,9 @@
 // Ambient-light measurement through the ADC with the high voltage on.
-#include "api/local_ops.h"
-#include "api/process_state.h"
+#include "scanner/local_scanner.h"
+#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 #include "platform/clock.h"
-#include "scanner/scanner_state.h"
 
 int MeasureLightLevel(int* level) {
     if (ScannerActive || !ScannerDevice) return LUMORA_E_NOT_OPEN;
@@ -21,12 +20,13 @@ int MeasureLightLevel(int* level) {
 }
 
 int Local_Get_LightStatus() {
-    if (!ScannerOpen || !ScannerDevice) return LUMORA_E_NOT_OPEN;
-    if (ScannerDevice->DemoActive) return 0;
-    ScannerDevice->SetHighVoltageEnable(1);
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
+    if (dev->DemoActive) return 0;
+    dev->SetHighVoltageEnable(1);
     platform::WaitMs(400);
     int level = 0;
     int r = MeasureLightLevel(&level);
-    ScannerDevice->SetHighVoltageEnable(0);
+    dev->SetHighVoltageEnable(0);
     return r;
 }

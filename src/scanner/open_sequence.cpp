@@ -6,10 +6,12 @@
 #include <cstring>
 #include <strings.h>
 
-#include "api/local_ops.h"
+#include "scanner/local_scanner.h"
 #include "config/log_configuration.h"
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "imagefile/extra_header.h"
+#include "platform/version.h"
+#include "scanner/scanner_state.h"
 #include "config/config_file.h"
 #include "config/paths.h"
 #include "config/scanner_settings.h"
@@ -22,7 +24,6 @@
 #include "platform/clock.h"
 #include "platform/tools.h"
 #include "scanner/open_steps.h"
-#include "scanner/scanner_state.h"
 
 namespace {
 

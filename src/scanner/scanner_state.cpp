@@ -1,6 +1,13 @@
 #include "scanner/scanner_state.h"
 
 #include "config/scanner_settings.h"
+#include "imagefind/imagefind.h"
+
+bool ScannerOpen = false;
+bool ScannerActive = false;
+bool StatusCallBusy = false;
+
+Imagefind* OpenScannerDevice() { return ScannerOpen ? ScannerDevice : nullptr; }
 
 bool CleanupPending = false;
 int CleanupCounter = 0;

@@ -3,6 +3,16 @@
 #pragma once
 #include <cstdint>
 
+class Imagefind;
+
+// Flags of the local scanner.
+extern bool ScannerOpen;     // Open_Scanner succeeded, Close_Scanner not yet called
+extern bool ScannerActive;   // armed by Aktivate_Scanner
+extern bool StatusCallBusy;  // a Get_Status call is running
+
+// The device of an open scanner; null while the scanner is closed.
+Imagefind* OpenScannerDevice();
+
 // Scan cycle bookkeeping (kept between status calls).
 extern bool CleanupPending;   // image data went to the image builder; plate not finished
 extern int CleanupCounter;    // consecutive data chunks without a plate end

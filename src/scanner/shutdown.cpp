@@ -4,10 +4,9 @@
 #include <cstring>
 
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "scanner/scanner_state.h"
 #include "platform/tools.h"
 #include "imagefind/imagefind.h"
-#include "scanner/scanner_state.h"
 
 void RemoveTemporaryFile(int failLevel) {
     Imagefind* dev = ScannerDevice;

@@ -2,13 +2,12 @@
 // answers with the ScannerStatus word.
 #include <atomic>
 
-#include "api/local_ops.h"
+#include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
-#include "api/process_state.h"
+#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "devicelink/registers.h"
 #include "imagefind/imagefind.h"
-#include "scanner/scanner_state.h"
 
 namespace {
 
@@ -128,8 +127,8 @@ int StatusCall(Imagefind* dev) {
 }  // namespace
 
 int Local_Get_Status() {
-    Imagefind* dev = ScannerDevice;
-    if (!ScannerOpen || !dev) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     bool busy = statusGuard.test_and_set();
     if (!busy && StatusCallBusy) {  // set by a call that did not finish
         statusGuard.clear();

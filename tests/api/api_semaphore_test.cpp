@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "api/process_state.h"
+#include "platform/api_lock.h"
 #include "config/service_fixture.h"
 #include "lumora/lumora.h"
 #include "platform/clock.h"

@@ -5,7 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
+#include "scanner/local_scanner.h"
 
 namespace {
 

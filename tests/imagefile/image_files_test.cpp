@@ -1,8 +1,10 @@
 // Image files (16-bit and 8-bit forms) and info files, byte for byte, and their readers.
 #include <cstring>
 
-#include "api/local_ops.h"
-#include "api/process_state.h"
+#include "imagefile/image_utilities.h"
+#include "scanner/local_scanner.h"
+#include "imagefile/extra_header.h"
+#include "scanner/scanner_state.h"
 #include "hardware/log_capture.h"
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
+#include "scanner/local_scanner.h"
 #include "hardware/log_capture.h"
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"

@@ -6,14 +6,15 @@
 #include <filesystem>
 #include <random>
 
-#include "api/local_ops.h"
-#include "api/process_state.h"
+#include "imagefile/image_utilities.h"
+#include "scanner/local_scanner.h"
+#include "imagefile/extra_header.h"
+#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "config/temp_dir.h"
 #include "devicelink/registers.h"
 #include "scanner/fake_scanner.h"
 #include "scanner/open_steps.h"
-#include "scanner/scanner_state.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,8 @@
 // Exported control and service functions of the open scanner.
 #include "api/exports/gates.h"
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
+#include "imagefind/output_mode.h"
+#include "scanner/local_scanner.h"
 #include "netclient/client.h"
 
 namespace {

@@ -1,7 +1,7 @@
-#include "platform/log_channel.h"
-#include "api/process_state.h"
 #include "lumora/lumora.h"
+#include "platform/log_channel.h"
 #include "platform/tools.h"
+#include "platform/version.h"
 
 extern "C" LUMORA_API int Get_DriverVersion(char* text) {
     if (!text) {

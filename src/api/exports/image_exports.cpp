@@ -1,7 +1,8 @@
 // Exported image-file functions and image utilities. They always work locally, except the
 // extra header, which the network box must know for the images it writes.
 #include "api/exports/gates.h"
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
+#include "scanner/local_scanner.h"
 #include "netclient/client.h"
 
 LUMORA_EXPORT int Set_ImageExtraHeader(int size, const void* data) {

@@ -1,7 +1,9 @@
 // Open_Scanner: the local open sequence, or the open on the network box with a private copy
 // of the configuration that names the application's image directory.
 #include "api/exports/gates.h"
-#include "api/local_ops.h"
+#include "imagefile/image_utilities.h"
+#include "imagefind/output_mode.h"
+#include "scanner/local_scanner.h"
 #include "config/config_file.h"
 #include "config/paths.h"
 #include "netclient/client.h"

@@ -1,6 +1,8 @@
 // Exported scanner functions: open, scan cycle, close and image hand-over.
 #include "api/exports/gates.h"
-#include "api/local_ops.h"
+#include "imagefile/extra_header.h"
+#include "imagefile/image_utilities.h"
+#include "scanner/local_scanner.h"
 #include "netclient/client.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <new>
 
-#include "platform/log_channel.h"
-#include "api/process_state.h"
 #include "lumora/lumora.h"
+#include "platform/api_lock.h"
 #include "platform/clock.h"
+#include "platform/log_channel.h"
 
 namespace {
 

@@ -1,0 +1,5 @@
+// How finished images are written.
+#pragma once
+
+// Images are written as rebuilt: no mirroring, rotation or scripts.
+extern bool AtriumMode;

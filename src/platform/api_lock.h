@@ -1,0 +1,12 @@
+// The API lock around remote calls: a counting semaphore of maximum 1, releasable from any
+// thread. Created at initialisation (a failure ends the process), closed at its undoing.
+#pragma once
+
+void CreateApiSemaphore();
+void CloseApiSemaphore();
+// Takes it for the remote call `what`: three waits of 400 ms with 400 ms pauses; 0 or -12003.
+int LockMutex(const char* what);
+// 0 when released, 1 otherwise (no semaphore, or it is not taken).
+int ReleaseApiMutex(const char* what);
+// Number of callers waiting in LockMutex at this moment.
+int ApiSemaphoreWaiters();

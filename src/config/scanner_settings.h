@@ -1,5 +1,5 @@
 // Working numbers of the scanner, derived from the parameter set, the Scanner section and the
-// identification PROM (Get_Konfigpara), and the record of the attached device.
+// identification PROM (Get_Konfigpara), the record of the attached device and the filter values.
 #pragma once
 #include <cstdint>
 #include "devicelink/hw_records.h"
@@ -68,14 +68,21 @@ struct DeviceRecord {
     char SerialId[32];
 };
 
+// Image filter of the set's image type (section "Filter_#n").
+struct FilterValues {
+    char Filtertype1[256];
+    char Filtertype2[256];
+    int32_t AutoGrayLow;
+    int32_t AutoGrayHigh;
+    int32_t AutoGrayType;
+    int32_t AutoGrayParam;  // check value of the others (FilterSettingsCheckValue)
+};
+constexpr FilterValues DEFAULT_FILTER_VALUES{"", "", 0, 0, -1, 305419146};
+
 extern ScannerSettings Settings;  // the process-wide ScannerSettings
 extern DeviceRecord Device;       // the process-wide DeviceRecord
-
-// Other values set by the settings reader.
-extern uint8_t ParamSetNumber;
-extern char Filtertype1[256];
-extern char Filtertype2[256];
-extern int32_t AutoGrayLow, AutoGrayHigh, AutoGrayType, AutoGrayParam;
+extern FilterValues Filters;      // the process-wide filter values
+extern uint8_t ParamSetNumber;    // the set of the last open
 
 // Values of the open sequence shared with the image production.
 extern int LineWriteMode;       // 1 when ImageWriteMode is "LINE"
@@ -83,9 +90,7 @@ extern bool FilterEnabled;
 extern bool FilterEnabledSaved;
 extern bool FilterLibLoaded;
 
-// Fills settings from ConfigIni, the IDPROM copy and ScannerDevice; 0 or -9.
-int Get_Konfigpara(ScannerSettings* settings, int setNumber);
 // Check value of the filter settings (compare with AutoGrayParam).
-uint32_t FilterSettingsCheckValue();
+uint32_t FilterSettingsCheckValue(const FilterValues& filter);
 // R: add 0.5, limit to 0 ... 65535, drop the fraction.
 uint16_t RoundR(double v);

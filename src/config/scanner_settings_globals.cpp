@@ -3,10 +3,8 @@
 
 ScannerSettings Settings{};
 DeviceRecord Device{};
+FilterValues Filters = DEFAULT_FILTER_VALUES;
 uint8_t ParamSetNumber = 0;
-char Filtertype1[256] = "";
-char Filtertype2[256] = "";
-int32_t AutoGrayLow = 0, AutoGrayHigh = 0, AutoGrayType = -1, AutoGrayParam = 305419146;
 int LineWriteMode = 0;
 bool FilterEnabled = false;
 bool FilterEnabledSaved = false;

@@ -51,7 +51,9 @@ public:
     void ReadEraseUnit(EraseUnitInfo* out);
     void SetupBufferRam(const BufferRamInfo* info);
     int DetectBufferRam(BufferRamInfo* info);
-    int InitHwRegister(const ScannerSettings* settings, const BufferRamInfo* info);
+    // promSlotMask: the slot mask byte of the identification PROM.
+    int InitHwRegister(const ScannerSettings* settings, const BufferRamInfo* info,
+                       uint8_t promSlotMask);
     int ReadEventCounters(EventCounters* out, int slot);
 
     // I2C bus primitives on register 0x80.

@@ -1,10 +1,10 @@
 // Register initialisation of the open sequence.
 #include "config/scanner_settings.h"
-#include "diagnostics/device_memory.h"
 #include "hardware/hw_access.h"
 #include "devicelink/registers.h"
 
-int HW_access::InitHwRegister(const ScannerSettings* s, const BufferRamInfo* info) {
+int HW_access::InitHwRegister(const ScannerSettings* s, const BufferRamInfo* info,
+                              uint8_t promSlotMask) {
     int rc = Pentamotor_init(s->Penta);
     if (rc == 0) rc = SetupAdc(s->ADC_Ovs, s->ADC_SW, s->Strt_Pix, s->Anz_Pix, s->Blk_Pix);
     if (rc != 0) return rc;
@@ -17,7 +17,7 @@ int HW_access::InitHwRegister(const ScannerSettings* s, const BufferRamInfo* inf
     SetupBufferRam(info);
     RegWrite(reg::INLET, s->ImgTypeMask);
     RegWrite(reg::PRE_A7, uint8_t(int32_t(s->StepsPre) / 2048));
-    SetSlotMask(IdpromImage[idprom::SLOT_MASK], int32_t(s->StepsA));
+    SetSlotMask(promSlotMask, int32_t(s->StepsA));
     if (Device.ScannerKind == SCANNER_KIND_CALYXA) {
         RegWrite(reg::LAMP_ERASE, s->EraseEnable ? 0 : 2);
         RegWrite(reg::LAMP_ON_TIME, s->LampOnTime);

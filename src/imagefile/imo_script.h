@@ -22,12 +22,6 @@ constexpr int IMO_ENTRIES = 9;
 // -2 when there is no operation section, 0 when no entry ran, else the last filter result.
 int RunImoEntries(FILE* script, const std::function<int(const char* parameter)>& filter);
 
-// RunImoScript without the device object: filters the image (size = width | height << 16)
-// through the image-processing library with the device's pixel sizes. 0 for an empty path or
-// when no entry ran; -1 when the script cannot be opened; -2 without operation section; else
-// the result of the last filter call.
-int RunImoScriptFile(uint32_t size, uint16_t* pixels, const char* scriptPath);
-
 // The value of key in an (upper-cased) entry line into out (IMO_VALUE_CHARS + 1 bytes);
 // empty when the key is missing.
 void ImoValue(const char* line, const char* key, char* out);

@@ -14,11 +14,12 @@
 #include "scanner/scanner_state.h"
 #include "config/config_file.h"
 #include "config/paths.h"
+#include "config/get_konfigpara.h"
 #include "config/scanner_settings.h"
 #include "config/zrconfigwr.h"
 #include "diagnostics/calibration.h"
 #include "diagnostics/device_memory.h"
-#include "hardware/imagefind_usb.h"
+#include "imagefind/imagefind_usb.h"
 #include "devicelink/registers.h"
 #include "imagefile/zrip_wrapper.h"
 #include "platform/clock.h"
@@ -187,6 +188,62 @@ void LogSettings() {
     LogPrint(LOG_INFO, "   Interpolate_Y=%i", s.Interpolate_Y);
 }
 
+// The PMT voltage word of the identification PROM, read afresh; -1 when it cannot be read.
+int32_t PromPmtVolts(Imagefind* dev) {
+    uint8_t hv[2] = {0, 0};
+    if (dev->I2C_PROM_read(hv, i2c::IDPROM, idprom::PMT_HV, idprom::PMT_HV + 1) != 0) return -1;
+    return hv[0] | (hv[1] << 8);
+}
+
+// The demo image from the device folder (the PMT stays off); without it demo mode ends.
+void LoadDemoImage(Imagefind* dev, const char* name) {
+    char dir[ZRC_BUFFER] = "";
+    int r = ConfigService().ZRCGetDir(ZRC_DIR_DEVICES, dir, 0);
+    if (r != 0) {
+        LogTagged(LOG_ERROR, "Get_Konfigpara",
+                  "Unable to retrieve ZRCD_DEVCIES via zrConfig. Errorcode %i", r);
+        return;
+    }
+    dir[sizeof dir - 1] = '\0';
+    char path[1024];
+    strxcpy(path, dir, sizeof path);
+    strxcat(path, "/", sizeof path);
+    strxcat(path, name, sizeof path);
+    ImageDesc* image = &dev->DemoImage;
+    if (image->pixels) Zrip().Destroy_Image(image);
+    *image = ImageDesc{};
+    r = Zrip().Read_Image(path, image);
+    if (r == 0) {
+        LogPrint(LOG_INFO, "demo image %s successfully loaded: Imagesize %ux%u", name,
+                 unsigned(image->width), unsigned(image->height));
+        Settings.PMT_HV = 0;
+    } else {
+        *image = ImageDesc{};
+        LogPrint(LOG_ERROR, "loading demo image %s failed. Error %d", name, r);
+        dev->DemoActive = 0;
+        LogPrint(LOG_INFO, "Demo mode disabled");
+    }
+}
+
+// Step 21: the settings of the set, and what they ask of the device.
+void ReadSettings(Imagefind* dev, int paramSet) {
+    KonfigInput in;
+    in.config = &ConfigIni;
+    in.idprom = IdpromImage;
+    in.secondModel = IsCalyxa();
+    in.demo = dev->DemoActive != 0;
+    in.promPmtVolts = PromPmtVolts(dev);
+    KonfigOutput out;
+    out.settings = &Settings;
+    out.device = &Device;
+    out.filter = &Filters;
+    int r = Get_Konfigpara(in, &out, paramSet);
+    ParamSetNumber = out.paramSetNumber;
+    if (in.demo) dev->FastDemo = out.fastDemo ? 1 : 0;
+    dev->MinImagePixels = out.minImagePixels;
+    if (r == 0 && in.demo) LoadDemoImage(dev, out.demoImage);
+}
+
 // Step 23: wait for the high voltage to fall, then measure the ADC offset.
 void MeasureOffset() {
     Imagefind* dev = ScannerDevice;
@@ -244,7 +301,7 @@ void LoadCalibration() {
 
 // Step 32: the image filter is used only when its settings check out and the library answers.
 void CheckImageFilter() {
-    FilterEnabled = int32_t(FilterSettingsCheckValue()) == AutoGrayParam;
+    FilterEnabled = int32_t(FilterSettingsCheckValue(Filters)) == Filters.AutoGrayParam;
     if (!FilterEnabled) {
         LogPrint(LOG_INFO, "WARNING : Filtersettings incorrect, Filter disabled");
         return;
@@ -399,9 +456,9 @@ int OpenSequence(int paramSet) {
     r = dev->DetectBufferRam(&Device.BufferRam);
     if (r != 0) return Fail(r, "can not find buffer RAM - error code: %i", r);
     LogPrint(LOG_INFO, "Buffer size: %i bytes, type: %i", int(Device.BufferRam.size), Device.BufferRam.type);
-    Get_Konfigpara(&Settings, paramSet);
+    ReadSettings(dev, paramSet);
     if (!recoveryPending) {
-        r = dev->InitHwRegister(&Settings, &Device.BufferRam);
+        r = dev->InitHwRegister(&Settings, &Device.BufferRam, IdpromImage[idprom::SLOT_MASK]);
         if (r != 0) return Fail(r, "can't init HW register - error code: %i", r);
         LogSettings();
     }

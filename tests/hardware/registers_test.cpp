@@ -196,9 +196,8 @@ TEST_F(RegisterTest, InitHwRegisterProgramsTheRegisters) {
     ScannerSettings s = SampleSettings();
     BufferRamInfo ram{0x4000000, 12, 9, 1, 4, 6, 64};
     Device.BleachingFeature = 1;
-    IdpromImage[idprom::SLOT_MASK] = 0x03;
     emu().ClearMotorWords();
-    ASSERT_EQ(hw.InitHwRegister(&s, &ram), 0);
+    ASSERT_EQ(hw.InitHwRegister(&s, &ram, 0x03), 0);
 
     EXPECT_EQ(emu().MotorWords(), (std::vector<uint16_t>{3223, 3223}));
     EXPECT_EQ(Pair(port, reg::ADC_START), 100);
@@ -231,7 +230,7 @@ TEST_F(RegisterTest, InitHwRegisterSecondModelLamps) {
     BufferRamInfo ram{0x4000000, 13, 9, 1, 4, 0, 32};
     Device.ScannerKind = SCANNER_KIND_CALYXA;
     Device.BleachingFeature = 1;
-    ASSERT_EQ(hw.InitHwRegister(&s, &ram), 0);
+    ASSERT_EQ(hw.InitHwRegister(&s, &ram, 0), 0);
     EXPECT_EQ(Last(port, reg::LAMP_ERASE), 2u);
     EXPECT_EQ(Last(port, reg::LAMP_ON_TIME), 30u);
     EXPECT_EQ(Last(port, reg::LAMP1_CMD), 1u);
@@ -255,7 +254,7 @@ TEST_F(RegisterTest, InitHwRegisterStopsAtTheFirstError) {
         c.spoil(s);
         BufferRamInfo ram{0x4000000, 12, 9, 1, 4, 6, 64};
         port->Clear();
-        EXPECT_EQ(hw.InitHwRegister(&s, &ram), -102);
+        EXPECT_EQ(hw.InitHwRegister(&s, &ram, 0), -102);
         EXPECT_TRUE(port->Writes(reg::BUF_TYPE).empty());
     }
 }

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "diagnostics/device_memory.h"
-#include "hardware/imagefind_usb.h"
+#include "imagefind/imagefind_usb.h"
 #include "devicelink/registers.h"
 #include "devicelink/lumorausb.h"
 

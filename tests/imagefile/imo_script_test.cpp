@@ -10,6 +10,7 @@
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"
 #include "imagefile/imo_script.h"
+#include "imagefind/image_scripts.h"
 #include "imagefile/zrip_wrapper.h"
 
 namespace {

@@ -64,4 +64,13 @@ TEST_F(Demo, ImagesComeFromTheDemoImage) {
     }
 }
 
+TEST_F(Demo, WithoutItsImageTheScannerOpensOutOfDemoMode) {
+    Config({{"Interface", "DemoMode", "1"}, {"Demo_Param_1", "DemoImage", "absent.XYZ"}});
+    ASSERT_EQ(0, Open_Scanner(1));
+    EXPECT_TRUE(Logged(3, "loading demo image absent.XYZ failed. Error -4"));
+    EXPECT_TRUE(Logged(5, "Demo mode disabled"));
+    // The PMT stays as the set asks (a loaded demo image turns it off).
+    EXPECT_FALSE(LoggedContaining(5, "PMT_HV=0,"));
+}
+
 }  // namespace

@@ -6,26 +6,15 @@
 #include <memory>
 #include <string>
 
-#include "config/config_file.h"
+#include "config/get_konfigpara.h"
 #include "config/scanner_settings.h"
 #include "config/service_fixture.h"
-#include "diagnostics/device_memory.h"
-#include "imagefind/imagefind.h"
+#include "devicelink/prom_layout.h"
+#include "platform/ini2.h"
 
 namespace {
 
-// A device whose identification PROM answers the PMT high voltage.
-class PromScanner : public Imagefind {
-public:
-    uint16_t hv = 0;
-    int hvResult = 0;
-    int I2C_PROM_read(uint8_t* buffer, uint8_t device, uint8_t first, uint8_t last) override {
-        if (device != 0xA8 || first != 0xFE || last != 0xFF) return -1007;
-        buffer[0] = uint8_t(hv);
-        buffer[1] = uint8_t(hv >> 8);
-        return hvResult;
-    }
-};
+uint8_t IdpromImage[IDPROM_SIZE];
 
 // A plausible IDPROM settings block (type 7, intra and extra plates).
 void GoodIdprom(uint16_t features = 3) {
@@ -54,29 +43,37 @@ protected:
         ServiceTest::SetUp();
         Service("DeviceDir=devices\nScriptDir=scripts");
         dir.write("log.txt", "");
-        Settings = ScannerSettings{};
-        Device = DeviceRecord{};
         std::memset(IdpromImage, 0xFF, sizeof IdpromImage);  // blank PROM: both plate kinds
-        device = std::make_unique<PromScanner>();
-        ScannerDevice = device.get();
     }
-    void TearDown() override {
-        ScannerDevice = nullptr;
-        device.reset();
-        ServiceTest::TearDown();
-    }
+    // Runs Get_Konfigpara on the INI text; the results land in s, d, f and out.
     int Load(const std::string& ini, int set) {
         dir.write("log.txt", "");
         const std::string path = dir.write("lumora.ini", ini);
-        ConfigIni.load(path.c_str());
-        return Get_Konfigpara(&Settings, set);
+        config.load(path.c_str());
+        KonfigInput in;
+        in.config = &config;
+        in.idprom = IdpromImage;
+        in.secondModel = secondModel;
+        in.demo = demo;
+        in.promPmtVolts = promPmtVolts;
+        out = KonfigOutput{};
+        out.settings = &s;
+        out.device = &d;
+        out.filter = &f;
+        return Get_Konfigpara(in, &out, set);
     }
-    std::unique_ptr<PromScanner> device;
+    ini2 config;
+    bool secondModel = false;
+    bool demo = false;
+    int32_t promPmtVolts = -1;
+    ScannerSettings s{};
+    DeviceRecord d{};
+    FilterValues f = DEFAULT_FILTER_VALUES;
+    KonfigOutput out;
 };
 
 TEST_F(SettingsTest, NoIniValuesAtAll) {
     ASSERT_EQ(Load("", 0), 0);
-    const ScannerSettings& s = Settings;
     EXPECT_EQ(s.Penta, 4000);
     EXPECT_EQ(s.Binning, 1);
     EXPECT_EQ(s.OvsFactor, 1);
@@ -101,27 +98,27 @@ TEST_F(SettingsTest, NoIniValuesAtAll) {
     EXPECT_EQ(s.ImgTypeMask, 0xCF);
     EXPECT_STREQ(s.TypeScript, "");
     EXPECT_STREQ(s.ParamScript, "");
-    EXPECT_EQ(Device.SlotMask, 15);
-    EXPECT_EQ(Device.MaxImageRatio, 4.0);
-    EXPECT_EQ(Device.ImageType, 0);
-    EXPECT_EQ(Device.PixScale, 1.0);
-    EXPECT_EQ(ParamSetNumber, 0);
-    EXPECT_EQ(AutoGrayType, -1);
-    EXPECT_EQ(AutoGrayParam, 305419146);
-    EXPECT_EQ(FilterSettingsCheckValue(), 305419146u);
+    EXPECT_EQ(d.SlotMask, 15);
+    EXPECT_EQ(d.MaxImageRatio, 4.0);
+    EXPECT_EQ(d.ImageType, 0);
+    EXPECT_EQ(d.PixScale, 1.0);
+    EXPECT_EQ(out.paramSetNumber, 0);
+    EXPECT_EQ(f.AutoGrayType, -1);
+    EXPECT_EQ(f.AutoGrayParam, 305419146);
+    EXPECT_EQ(FilterSettingsCheckValue(f), 305419146u);
     // The default scan circle gives no oversampling at all: the guards keep the numbers finite.
     EXPECT_EQ(s.ADC_Ovs, 0);
-    EXPECT_EQ(Device.MaxPixVal, 0);
-    EXPECT_EQ(device->MinImagePixels, 0);
+    EXPECT_EQ(d.MaxPixVal, 0);
+    EXPECT_EQ(out.minImagePixels, 0);
     for (const char* line : {"IDPROM settings disabled by INI", "ImgTypes lock disabled by Inifile",
                              "Erase Feature enabled", "PentaPrismStandby false"})
         EXPECT_TRUE(Logged(5, line)) << line;
     EXPECT_TRUE(Logged(4, "no value for PMT-HV, using default voltage= 600V"));
 
-    Device.ScannerKind = SCANNER_KIND_CALYXA;
+    secondModel = true;
     ASSERT_EQ(Load("[Scanner]\nBeamDeflectorTimeout=0\n", 0), 0);
-    EXPECT_EQ(Settings.Penta, 6300);
-    EXPECT_EQ(Device.BleachingFeature, 1);
+    EXPECT_EQ(s.Penta, 6300);
+    EXPECT_EQ(d.BleachingFeature, 1);
     EXPECT_TRUE(Logged(5, "EraseLampeTime = 12s"));
     EXPECT_TRUE(Logged(5, "PentaPrismStandby true"));
 }
@@ -149,27 +146,27 @@ TEST_F(SettingsTest, KeyRules) {
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Load(scanner + "[Param_0]\n" + c.set + "\n", 0), 0) << c.set;
-        EXPECT_EQ(Settings.ADC_Ovs, c.adc) << c.set;
-        EXPECT_EQ(Settings.Binning, c.binning) << c.set;
-        EXPECT_EQ(Settings.OvsFactor, c.ovs) << c.set;
-        EXPECT_EQ(Settings.Penta, c.penta) << c.set;
-        EXPECT_EQ(Settings.Scale, c.scale) << c.set;
+        EXPECT_EQ(s.ADC_Ovs, c.adc) << c.set;
+        EXPECT_EQ(s.Binning, c.binning) << c.set;
+        EXPECT_EQ(s.OvsFactor, c.ovs) << c.set;
+        EXPECT_EQ(s.Penta, c.penta) << c.set;
+        EXPECT_EQ(s.Scale, c.scale) << c.set;
     }
 }
 
 TEST_F(SettingsTest, Scale16Bit) {
     ASSERT_EQ(Load("[Scanner]\nAbtastkreis=0.1\nScale16Bit=1\n", 0), 0);
-    EXPECT_EQ(Device.MaxPixVal, 65535);
-    EXPECT_DOUBLE_EQ(Device.PixScale, 65535.0 / (12 * 4095));
+    EXPECT_EQ(d.MaxPixVal, 65535);
+    EXPECT_DOUBLE_EQ(d.PixScale, 65535.0 / (12 * 4095));
     // No oversampling (white level 0): the factor stays 1 instead of dividing by zero.
     ASSERT_EQ(Load("[Scanner]\nScale16Bit=1\n", 0), 0);
-    EXPECT_EQ(Device.MaxPixVal, 65535);
-    EXPECT_EQ(Device.PixScale, 1.0);
+    EXPECT_EQ(d.MaxPixVal, 65535);
+    EXPECT_EQ(d.PixScale, 1.0);
     // Demo mode never scales.
-    device->DemoActive = 1;
+    demo = true;
     ASSERT_EQ(Load("[Scanner]\nAbtastkreis=0.1\nScale16Bit=1\n", 0), 0);
-    EXPECT_EQ(Device.MaxPixVal, 12 * 4095);
-    EXPECT_EQ(Device.PixScale, 1.0);
+    EXPECT_EQ(d.MaxPixVal, 12 * 4095);
+    EXPECT_EQ(d.PixScale, 1.0);
 }
 
 TEST_F(SettingsTest, RangeParsing) {
@@ -184,24 +181,24 @@ TEST_F(SettingsTest, RangeParsing) {
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Load(std::string("[Param_0]\nRange=") + c.text + "\n", 0), 0);
-        EXPECT_EQ(Settings.RangeLo, c.lo) << c.text;
-        EXPECT_EQ(Settings.RangeUp, c.up) << c.text;
-        EXPECT_EQ(Settings.RangeHtyp, c.htyp) << c.text;
+        EXPECT_EQ(s.RangeLo, c.lo) << c.text;
+        EXPECT_EQ(s.RangeUp, c.up) << c.text;
+        EXPECT_EQ(s.RangeHtyp, c.htyp) << c.text;
     }
 }
 
 TEST_F(SettingsTest, ScanRangeLimitsApplyToTheIniOnly) {
     const std::string base = "[Scanner]\nAbtastkreis=0.1\n";
     EXPECT_EQ(Load(base + "ScanRange=5\n", 0), 0);
-    EXPECT_EQ(Settings.Anz_Pix, 347);  // 10 degrees at ADC_Ovs 12
+    EXPECT_EQ(s.Anz_Pix, 347);  // 10 degrees at ADC_Ovs 12
     EXPECT_EQ(Load(base + "ScanRange=300\n", 0), 0);
-    EXPECT_EQ(Settings.Anz_Pix, 9375);  // 270 degrees
+    EXPECT_EQ(s.Anz_Pix, 9375);  // 270 degrees
     GoodIdprom();
     IdpromImage[idprom::REFLECTOR] = 0xE8;  // 1000: scan circle 0.1
     IdpromImage[idprom::REFLECTOR + 1] = 0x03;
     IdpromImage[idprom::SCAN_RANGE] = 5;
     EXPECT_EQ(Load(base, 1), 0);
-    EXPECT_EQ(Settings.Anz_Pix, 174);  // 5 degrees
+    EXPECT_EQ(s.Anz_Pix, 174);  // 5 degrees
 }
 
 TEST_F(SettingsTest, PlateKindsAndTheLock) {
@@ -221,11 +218,11 @@ TEST_F(SettingsTest, PlateKindsAndTheLock) {
     };
     for (const Case& c : cases) {
         GoodIdprom(c.features);
-        Settings.ImgTypeMask = 0x5A;
-        Settings.LampOnTime = 99;
+        s.ImgTypeMask = 0x5A;
+        s.LampOnTime = 99;
         EXPECT_EQ(Load(c.ini, 1), c.result) << c.name;
-        EXPECT_EQ(Settings.ImgTypeMask, c.mask) << c.name;
-        EXPECT_EQ(Settings.LampOnTime, c.result == 0 ? 12 : 99) << c.name;
+        EXPECT_EQ(s.ImgTypeMask, c.mask) << c.name;
+        EXPECT_EQ(s.LampOnTime, c.result == 0 ? 12 : 99) << c.name;
     }
     EXPECT_TRUE(Logged(5, "ImgTypes lock disabled by Inifile"));
 }
@@ -233,13 +230,13 @@ TEST_F(SettingsTest, PlateKindsAndTheLock) {
 TEST_F(SettingsTest, SetValuesWinOverTheScannerSection) {
     const std::string scanner = "[Scanner]\nAbtastkreis=0.1\nMinBild=100\nMaxImageRatio=3\n";
     ASSERT_EQ(Load(scanner, 0), 0);
-    EXPECT_EQ(Device.MaxImageRatio, 3.0);
-    const int32_t fromScanner = device->MinImagePixels;
-    EXPECT_EQ(fromScanner, int32_t(100e-6 / (Device.PixelSizeY * Device.PixelSizeX)));
+    EXPECT_EQ(d.MaxImageRatio, 3.0);
+    const int32_t fromScanner = out.minImagePixels;
+    EXPECT_EQ(fromScanner, int32_t(100e-6 / (d.PixelSizeY * d.PixelSizeX)));
     EXPECT_GT(fromScanner, 0);
     ASSERT_EQ(Load(scanner + "[Param_0]\nMinBild=50\nMaxImageRatio=2.5\n", 0), 0);
-    EXPECT_EQ(Device.MaxImageRatio, 2.5);
-    EXPECT_EQ(device->MinImagePixels, int32_t(50e-6 / (Device.PixelSizeY * Device.PixelSizeX)));
+    EXPECT_EQ(d.MaxImageRatio, 2.5);
+    EXPECT_EQ(out.minImagePixels, int32_t(50e-6 / (d.PixelSizeY * d.PixelSizeX)));
 }
 
 TEST_F(SettingsTest, ReasonsToIgnoreTheIdprom) {
@@ -270,34 +267,31 @@ TEST_F(SettingsTest, ReasonsToIgnoreTheIdprom) {
         ASSERT_EQ(Load(c.ini, c.set), 0) << c.name;
         EXPECT_TRUE(Logged(5, c.message)) << c.name;
         const bool trusted = std::string(c.name) == "trusted";
-        EXPECT_EQ(Settings.LaserTempMax, trusted ? 55 : 50) << c.name;
-        EXPECT_EQ(Settings.SMotReverse, trusted ? 1 : 0) << c.name;
-        EXPECT_EQ(Device.SlotMask, trusted ? 0x0F : 15) << c.name;
+        EXPECT_EQ(s.LaserTempMax, trusted ? 55 : 50) << c.name;
+        EXPECT_EQ(s.SMotReverse, trusted ? 1 : 0) << c.name;
+        EXPECT_EQ(d.SlotMask, trusted ? 0x0F : 15) << c.name;
         // Features and identity come from the IDPROM either way.
-        EXPECT_EQ(Device.DeviceTypeId, 7) << c.name;
-        EXPECT_EQ(Device.LaserEmissionPower, 10) << c.name;
+        EXPECT_EQ(d.DeviceTypeId, 7) << c.name;
+        EXPECT_EQ(d.LaserEmissionPower, 10) << c.name;
     }
     // A negative motor step in the INI reverses the motor.
     ASSERT_EQ(Load("[Scanner]\nSMotStep=-1e-6\n", 0), 0);
-    EXPECT_EQ(Settings.SMotReverse, 1);
+    EXPECT_EQ(s.SMotReverse, 1);
 }
 
 TEST_F(SettingsTest, PmtHighVoltageFromTheExtraOralDevice) {
     struct Case {
-        uint16_t hv;
-        int result;
+        int32_t hv;  // -1: the PROM could not be read
         const char* type;
         int expected;
     } cases[] = {
-        {870, 0, "Extra", 870},  {100, 0, "Extra", 100},   {1250, 0, "Extra", 1250},
-        {1251, 0, "Extra", 700}, {99, 0, "Extra", 700},    {870, -1007, "Extra", 700},
-        {870, 0, "Intra", 700},
+        {870, "Extra", 870},  {100, "Extra", 100}, {1250, "Extra", 1250}, {1251, "Extra", 700},
+        {99, "Extra", 700},   {-1, "Extra", 700},  {870, "Intra", 700},
     };
     for (const Case& c : cases) {
-        device->hv = c.hv;
-        device->hvResult = c.result;
+        promPmtVolts = c.hv;
         ASSERT_EQ(Load(std::string("[Param_0]\nPMT_HV=700\nImgTypes=") + c.type + "\n", 0), 0);
-        EXPECT_EQ(Settings.PMT_HV, c.expected) << c.hv << " " << c.result << " " << c.type;
+        EXPECT_EQ(s.PMT_HV, c.expected) << c.hv << " " << c.type;
         const std::string line =
             "getting PMT-HV out of EEPROM instead of Ini-file: using " + std::to_string(c.hv) + "V";
         EXPECT_EQ(Logged(5, line), c.expected == c.hv) << c.hv;
@@ -313,56 +307,43 @@ TEST_F(SettingsTest, ScriptsFiltersAndTypeSections) {
         "[Filter_#2]\nFiltertype1=ab\nFiltertype2=\xC3\xA9\nAutoGrayLow=5\nAutoGrayHigh=7\n"
         "AutoGrayType=1\nAutoGrayParam=12\n";
     ASSERT_EQ(Load(ini, 0), 0);
-    EXPECT_EQ(Settings.StoreMode, 2);
-    EXPECT_EQ(std::string(Settings.TypeScript), dir.path() + "/scripts/extra.imo");
-    EXPECT_EQ(std::string(Settings.ParamScript), dir.path() + "/scripts/set.imo");
-    EXPECT_STREQ(Filtertype1, "ab");
-    EXPECT_EQ(AutoGrayLow, 5);
-    EXPECT_EQ(AutoGrayHigh, 7);
-    EXPECT_EQ(AutoGrayType, 1);
-    EXPECT_EQ(AutoGrayParam, 12);
+    EXPECT_EQ(s.StoreMode, 2);
+    EXPECT_EQ(std::string(s.TypeScript), dir.path() + "/scripts/extra.imo");
+    EXPECT_EQ(std::string(s.ParamScript), dir.path() + "/scripts/set.imo");
+    EXPECT_STREQ(f.Filtertype1, "ab");
+    EXPECT_EQ(f.AutoGrayLow, 5);
+    EXPECT_EQ(f.AutoGrayHigh, 7);
+    EXPECT_EQ(f.AutoGrayType, 1);
+    EXPECT_EQ(f.AutoGrayParam, 12);
     // (7 ^ 0x12345678) + (1 ^ 0x32F) + (5 ^ 0x42) + 'a' + 'b' + (int8)0xC3 + (int8)0xA9
     const uint32_t expected = (7u ^ 0x12345678u) + (1u ^ 0x32Fu) + (5u ^ 0x42u) + 97u + 98u +
                               uint32_t(-61) + uint32_t(-87);
-    EXPECT_EQ(FilterSettingsCheckValue(), expected);
+    EXPECT_EQ(FilterSettingsCheckValue(f), expected);
 
     // A parameter set without scripts clears the previous paths.
     ASSERT_EQ(Load("[Param_0]\nImgTypes=Intra\n", 0), 0);
-    EXPECT_STREQ(Settings.TypeScript, "");
-    EXPECT_STREQ(Settings.ParamScript, "");
-    EXPECT_EQ(Settings.StoreMode, 0);
+    EXPECT_STREQ(s.TypeScript, "");
+    EXPECT_STREQ(s.ParamScript, "");
+    EXPECT_EQ(s.StoreMode, 0);
 }
 
 TEST_F(SettingsTest, DemoMode) {
-    device->DemoActive = 1;
-    // No device directory known: demo mode stays on without an image.
-    Service("ScriptDir=scripts");
-    ASSERT_EQ(Load("[Demo_Param_1]\nFastDemo=1\nPMT_HV=650\n", 1), 0);
-    EXPECT_EQ(device->FastDemo, 1);
-    EXPECT_EQ(device->DemoActive, 1);
-    EXPECT_EQ(Settings.PMT_HV, 650);
+    demo = true;
+    ASSERT_EQ(Load("[Demo_Param_1]\nFastDemo=1\nPMT_HV=650\n[Param_1]\nPMT_HV=700\n", 1), 0);
+    EXPECT_TRUE(out.fastDemo);
+    EXPECT_EQ(s.PMT_HV, 650);  // the demo set, not the plain one
+    EXPECT_STREQ(out.demoImage, "Demo.XYZ");
     EXPECT_TRUE(Logged(5, "FastDemo enabled"));
-    EXPECT_TRUE(Logged(3, "Unable to retrieve ZRCD_DEVCIES via zrConfig. Errorcode -5"));
 
-    // The image cannot be read: demo mode off.
-    Service("DeviceDir=devices");
-    ASSERT_EQ(Load("[Demo_Param_1]\nDemoImage=absent.XYZ\n", 1), 0);
-    EXPECT_EQ(device->FastDemo, 0);
-    EXPECT_EQ(device->DemoActive, 0);
-    EXPECT_TRUE(Logged(5, "Demo mode disabled"));
-    EXPECT_TRUE(Logged(3, "loading demo image absent.XYZ failed. Error -4"))
-        << TempDir::read(dir.file("log.txt"));
+    ASSERT_EQ(Load("[Demo_Param_1]\nDemoImage=ramp.XYZ\n", 1), 0);
+    EXPECT_FALSE(out.fastDemo);
+    EXPECT_STREQ(out.demoImage, "ramp.XYZ");
 
-    // A readable image (2 x 2, 16-bit form) is loaded and turns the high voltage off.
-    device->DemoActive = 1;
-    const char image[] = {2, 0, 2, 0, 1, 0, 2, 0, 3, 0, 4, 0};
-    dir.write("devices/Demo.XYZ", std::string(image, sizeof image));
-    ASSERT_EQ(Load("[Demo_Param_1]\nPMT_HV=650\n", 1), 0);
-    EXPECT_EQ(device->DemoActive, 1);
-    EXPECT_EQ(device->DemoImage.width, 2);
-    EXPECT_EQ(device->DemoImage.height, 2);
-    EXPECT_EQ(Settings.PMT_HV, 0);
-    EXPECT_TRUE(Logged(5, "demo image Demo.XYZ successfully loaded: Imagesize 2x2"));
+    // Without demo mode FastDemo and the demo image mean nothing.
+    demo = false;
+    ASSERT_EQ(Load("[Param_1]\nFastDemo=1\nDemoImage=ramp.XYZ\n", 1), 0);
+    EXPECT_FALSE(out.fastDemo);
+    EXPECT_STREQ(out.demoImage, "");
 }
 
 // Realistic sets through the IDPROM (reflector 1273, motor step 625 nm, A 20 mm, B 68 mm,
@@ -391,34 +372,33 @@ TEST_F(SettingsTest, RealisticSetsForEachImageType) {
         "[Param_3]\nImgTypes=Pano\nRes_X=200\nRes_Y=200\nPentaspd=4000\nMinBild=1000\n",
         "[Param_4]\nImgTypes=Ceph\nRes_X=80\nRes_Y=100\nPentaspd=3000\nBinning=1\nInterpolate_Y=2\nMinBild=2000\n",
     };
-    device->hv = 910;
+    promPmtVolts = 910;
     for (int i = 0; i < 4; ++i) {
         const Case& c = cases[i];
         GoodIdprom();
         ASSERT_EQ(Load(std::string("[Scanner]\nDefPixelValue=2.5\n") + sets[i], i + 1), 0) << c.type;
-        const ScannerSettings& s = Settings;
-        EXPECT_EQ(Device.ImageType, i + 1);
+            EXPECT_EQ(d.ImageType, i + 1);
         EXPECT_EQ(s.ADC_Ovs, c.adc) << c.type;
         EXPECT_EQ(s.SMOT, c.smot) << c.type;
-        EXPECT_DOUBLE_EQ(Device.PixelSizeX, c.psx) << c.type;
-        EXPECT_DOUBLE_EQ(Device.PixelSizeY, c.psy) << c.type;
+        EXPECT_DOUBLE_EQ(d.PixelSizeX, c.psx) << c.type;
+        EXPECT_DOUBLE_EQ(d.PixelSizeY, c.psy) << c.type;
         EXPECT_EQ(s.StepsA, c.stepsA) << c.type;
         EXPECT_EQ(s.StepsAB, c.stepsAB) << c.type;
         EXPECT_EQ(s.StepsPre, c.stepsPre) << c.type;
         EXPECT_EQ(s.Strt_Pix, c.strt) << c.type;
         EXPECT_EQ(s.Anz_Pix, c.anz) << c.type;
         EXPECT_EQ(s.Blk_Pix, c.blk) << c.type;
-        for (int k = 0; k < 7; ++k) EXPECT_EQ(Device.AngleTable[k], c.angles[k]) << c.type << k;
-        EXPECT_EQ(device->MinImagePixels, c.minPixels) << c.type;
-        EXPECT_EQ(Device.MaxPixVal, c.maxPix) << c.type;
-        EXPECT_EQ(Device.DefPixVal, c.defPix) << c.type;
+        for (int k = 0; k < 7; ++k) EXPECT_EQ(d.AngleTable[k], c.angles[k]) << c.type << k;
+        EXPECT_EQ(out.minImagePixels, c.minPixels) << c.type;
+        EXPECT_EQ(d.MaxPixVal, c.maxPix) << c.type;
+        EXPECT_EQ(d.DefPixVal, c.defPix) << c.type;
         EXPECT_EQ(s.Binning, c.binning) << c.type;
         EXPECT_EQ(s.OvsFactor, c.ovs) << c.type;
         EXPECT_EQ(s.AbstALines, c.abstALines) << c.type;
         EXPECT_EQ(s.SMotReverse, 1) << c.type;
         EXPECT_EQ(s.LaserTempMax, 55) << c.type;
         EXPECT_EQ(s.LaserTempWarn, 48) << c.type;
-        EXPECT_EQ(Device.SlotMask, 0x0F) << c.type;
+        EXPECT_EQ(d.SlotMask, 0x0F) << c.type;
         EXPECT_EQ(s.PMT_HV, i == 1 ? 910 : 600) << c.type;
         EXPECT_EQ(Logged(5, "getting PMT-HV out of EEPROM instead of Ini-file: using 910V"), i == 1);
     }

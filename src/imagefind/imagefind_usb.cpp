@@ -1,4 +1,4 @@
-#include "hardware/imagefind_usb.h"
+#include "imagefind/imagefind_usb.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -12,8 +12,6 @@
 
 #include "config/log_configuration.h"
 #include "platform/log_channel.h"
-#include "imagefile/extra_header.h"
-#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "common/chunk_scanner.h"
 #include "imagefind/imagefind.h"

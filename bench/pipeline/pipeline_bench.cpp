@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "imagefile/extra_header.h"
-#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "imagefile/image_utilities.h"
-#include "scanner/local_scanner.h"
 
 namespace {
 

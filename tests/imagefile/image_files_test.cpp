@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "imagefile/image_utilities.h"
-#include "scanner/local_scanner.h"
 #include "imagefile/extra_header.h"
 #include "scanner/scanner_state.h"
 #include "hardware/log_capture.h"

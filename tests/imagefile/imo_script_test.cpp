@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "imagefile/image_utilities.h"
-#include "scanner/local_scanner.h"
 #include "hardware/log_capture.h"
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"

@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "imagefile/extra_header.h"
-#include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "config/service_fixture.h"
 #include "common/chunk_scanner.h"

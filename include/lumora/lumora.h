@@ -28,18 +28,20 @@ extern "C" {
 enum {
     LUMORA_OK = 0,
     LUMORA_E_NO_FILENAME = -1,          /* no free image number, temp/image/info file not creatable */
+    LUMORA_E_FILE = -1,                 /* an image, info, script or calibration file cannot be
+                                           created or read, or is implausible */
     LUMORA_E_NOT_FOUND = -2,            /* parameter set not found, file not deletable, bad args */
     LUMORA_E_FIRMWARE = -3,
     LUMORA_E_NOT_OPEN = -4,             /* API does not exist or scanner not open */
     LUMORA_E_UNKNOWN_CTRL = -5,
     LUMORA_E_ARMED = -6,
     LUMORA_E_SCANNER_OPEN = -7,
-    LUMORA_E_DISK_SPACE = -8,
+    LUMORA_E_DISK_SPACE = -8,           /* not enough free disk space, or no memory */
     LUMORA_E_NO_PLATE_TYPE = -9,
     LUMORA_E_MODEL_CHANGED = -10,
     LUMORA_E_NO_CONFIG_FILE = -11,
     LUMORA_E_NO_CONFIG_SERVICE = -12,
-    LUMORA_E_NO_MEMORY = -100,
+    LUMORA_E_NO_MEMORY = -100,          /* in acquisition or reconstruction; range not usable */
     LUMORA_E_BUFFER_RAM = -101,
     LUMORA_E_RANGE = -102,
     LUMORA_E_BLOCK_READ = -200,

@@ -1,5 +1,6 @@
 // Locating and loading the configuration file, and the numbered parameter sets in it.
 #include "config/config_file.h"
+#include "lumora/lumora.h"
 
 #include <cstring>
 #include <strings.h>
@@ -33,14 +34,14 @@ int Ini_file(char* path_out) {
     std::memset(path, 0, sizeof path);
     if (service.ZRCGetCfgPath(ZRC_CFG_INIFILE, path, 0) != 0) {
         LogPrint(LOG_ERROR, "%s failed", "Ini_file");
-        return -11;
+        return LUMORA_E_NO_CONFIG_FILE;
     }
     path[sizeof path - 1] = '\0';
     LogPrint(LOG_DETAIL, "Ini_file: loading %s", path);
     ConfigIni.load(path);
     if (ConfigIni.getSize() == 0) {
         LogPrint(LOG_ERROR, "Unable to open ini file %s", path);
-        return -11;
+        return LUMORA_E_NO_CONFIG_FILE;
     }
     if (path_out) strxcpy(path_out, path, CONFIG_PATH_MAX);
     return 0;

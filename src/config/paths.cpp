@@ -1,5 +1,6 @@
 // Image directory, temporary file, image numbers, script path and device-memory texts.
 #include "config/paths.h"
+#include "lumora/lumora.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -94,9 +95,9 @@ int GetHighestImageNumber(const char* directory) {
 }
 
 int DeleteImageFiles(const char* imagePath) {
-    if (!imagePath) return -1;
+    if (!imagePath) return LUMORA_E_FILE;
     char companion[PATH_MAX];
-    if (!ReplaceExtension(companion, sizeof companion, imagePath, "txt")) return -1;
+    if (!ReplaceExtension(companion, sizeof companion, imagePath, "txt")) return LUMORA_E_FILE;
     int image = std::remove(imagePath);
     int info = std::remove(companion);
     return image | info;

@@ -43,9 +43,9 @@ bool ReadHeader(FILE* f, CalibHeader* h) {
 int ReadCalibrationHeader(const char* path, char* serial, char* date) {
     strcpy(serial, "????????");
     strcpy(date, "??:??:????");
-    if (!path || !path[0]) return -1;
+    if (!path || !path[0]) return LUMORA_E_FILE;
     FILE* f = fopen(path, "rt");
-    if (!f) return -1;
+    if (!f) return LUMORA_E_FILE;
     char line[CALIB_TOKEN_SIZE];
     char first[CALIB_SERIAL_SIZE];
     if (fscanf(f, "%64[^\n]", first) == 1) {
@@ -60,13 +60,13 @@ int ReadCalibrationHeader(const char* path, char* serial, char* date) {
 }
 
 int LoadCalibrationFile(double* gains, int count, const char* path) {
-    if (!path || !path[0]) return -1;
+    if (!path || !path[0]) return LUMORA_E_FILE;
     FILE* f = fopen(path, "rt");
-    if (!f) return -1;
+    if (!f) return LUMORA_E_FILE;
     CalibHeader h;
     if (!ReadHeader(f, &h) || h.count < 1 || h.count > MAX_FACTORS || h.spacing <= 0) {
         fclose(f);
-        return -1;
+        return LUMORA_E_FILE;
     }
     if (strcmp(h.serial, Device.SerialId) != 0) {
         fclose(f);
@@ -77,7 +77,7 @@ int LoadCalibrationFile(double* gains, int count, const char* path) {
     for (int i = 0; i < h.count; i++) {
         if (fscanf(f, "%16s", token) != 1) {
             fclose(f);
-            return -1;
+            return LUMORA_E_FILE;
         }
         factors[size_t(i)] = strtod(token, nullptr);
     }

@@ -1,4 +1,5 @@
 // ADC set-up, dark offset and level readings.
+#include "lumora/lumora.h"
 #include "hardware/hw_access.h"
 #include "devicelink/registers.h"
 
@@ -12,7 +13,7 @@ void WritePair(HW_access* hw, uint32_t low, uint16_t value) {
 int HW_access::SetupAdc(uint16_t ovs, uint16_t threshold, uint16_t startPix, uint16_t numPix,
                         uint16_t blkPix) {
     SetAcquisition(0);
-    if (ovs < 2 || ovs > 32) return -102;
+    if (ovs < 2 || ovs > 32) return LUMORA_E_RANGE;
     uint16_t s = startPix < 5 ? 5 : startPix;
     uint16_t n = numPix < 16 ? 16 : numPix;
     int t = int(ovs) * int(threshold) / (ovs <= 16 ? 16 : 32);

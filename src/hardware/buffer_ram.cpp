@@ -1,4 +1,5 @@
 // The scan-data buffer RAM: module detection from its serial-presence-detect EEPROM, set-up.
+#include "lumora/lumora.h"
 #include "config/scanner_settings.h"
 #include "hardware/hw_access.h"
 #include "devicelink/registers.h"
@@ -27,7 +28,7 @@ int HW_access::DetectBufferRam(BufferRamInfo* info) {
     }
     uint8_t spd[128];
     if (I2C_PROM_read(spd, i2c::SPD, 0, 127) != 0 && I2C_PROM_read(spd, i2c::SPD, 0, 127) != 0)
-        return -100;
+        return LUMORA_E_NO_MEMORY;
     info->rows = spd[3];
     info->colums = spd[4];
     info->sides = spd[5];
@@ -49,7 +50,7 @@ int HW_access::DetectBufferRam(BufferRamInfo* info) {
 
     if (spd[2] != SPD_SDRAM || (info->wide != 64 && info->wide != 72) ||
         info->type == UNSUPPORTED)
-        return -101;
+        return LUMORA_E_BUFFER_RAM;
     return 0;
 }
 

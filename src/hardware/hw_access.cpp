@@ -1,4 +1,5 @@
 #include "hardware/hw_access.h"
+#include "lumora/lumora.h"
 
 #include "devicelink/registers.h"
 #include "platform/clock.h"
@@ -49,7 +50,7 @@ void HW_access::SetLaserMode(int mode) {
 
 int HW_access::SetLaserPower(int level) {
     SetLaserMode(0);
-    if (level > 8 || level < 0) return -102;
+    if (level > 8 || level < 0) return LUMORA_E_RANGE;
     if (level == 0) level = 1;
     RegWrite(reg::LASER, uint8_t((RegRead(reg::LASER) & 0xF0) | (level - 1)));
     return 0;
@@ -62,7 +63,7 @@ void HW_access::SetHighVoltageEnable(int on) {
 
 int HW_access::SetHighVoltage(int volts) {
     // A negative voltage would wrap to the highest DAC value.
-    if (volts > 1200 || volts < 0) return -102;
+    if (volts > 1200 || volts < 0) return LUMORA_E_RANGE;
     int dac = int(volts / 4.883);
     if (dac > 255) dac = 255;
     return I2C_DACout(i2c::ADC_DAC, uint8_t(dac));
@@ -135,7 +136,7 @@ void HW_access::ReadEraseUnit(EraseUnitInfo* out) {
 
 int HW_access::ReadEventCounters(EventCounters* out, int slot) {
     *out = EventCounters{};
-    if (slot != 1 && slot != 2) return -102;
+    if (slot != 1 && slot != 2) return LUMORA_E_RANGE;
     const uint8_t first = slot == 1 ? 0x81 : 0x9D;
     uint8_t bytes[24];
     int rc = I2C_PROM_read(bytes, i2c::DATPROM, first, uint8_t(first + 23));

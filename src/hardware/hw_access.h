@@ -7,6 +7,11 @@
 
 struct ScannerSettings;
 
+// I2C_TEMPread of a sensor that does not answer, and what the temperature functions then give
+// (tenths of a degree).
+constexpr int16_t TEMP_NO_ANSWER = -32768;
+constexpr int TEMP_NO_SENSOR = -1280;
+
 class HW_access : public EPP_Scanner {
 public:
     HW_access();
@@ -32,7 +37,7 @@ public:
     uint16_t MeasureAdcOffset(int apply);
     uint16_t ReadAdcRaw();
     uint16_t ReadAdcLevel();
-    int GetLaserTemperature();   // tenths of a degree; -1280 = no sensor
+    int GetLaserTemperature();   // tenths of a degree; TEMP_NO_SENSOR = no sensor
     int GetSecondTemperature();
     void PentamotorOff();
     void ShuttleCommand(int mode);

@@ -1,5 +1,6 @@
 // The I2C bus, driven bit by bit through register 0x80 (bit 7 SDA, bit 1 SCL), and the devices
 // on it; the polygon-motor serial word on register 0x82.
+#include "lumora/lumora.h"
 #include "hardware/hw_access.h"
 #include "devicelink/registers.h"
 #include "platform/clock.h"
@@ -127,7 +128,7 @@ int16_t HW_access::I2C_TEMPread(uint8_t device) {
     uint8_t high = I2C_ReadByte(true);
     uint8_t low = I2C_ReadByte(false);
     I2C_Stop();
-    if (nack) return -32768;
+    if (nack) return TEMP_NO_ANSWER;
     return int16_t(uint16_t(high << 8 | low));
 }
 
@@ -157,7 +158,7 @@ int HW_access::I2C_PROM_write(const uint8_t* buffer, uint8_t device, uint8_t fir
             if (repeats++ == 21) {
                 I2C_WriteByte(device);
                 RegWrite(reg::EEPROM_WE, 0);
-                return -1007;
+                return LUMORA_E_I2C_NACK;
             }
         }
         if (I2C_WriteByte(uint8_t(a))) result = -1007;

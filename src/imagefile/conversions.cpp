@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "lumora/lumora.h"
 #include "imagefile/image_utilities.h"
 #include "platform/log_channel.h"
 #include "imagefile/sqrt_image.h"
@@ -38,7 +39,7 @@ int Local_Convert_Image16_8(const unsigned short* src, unsigned char* dst, int w
                             unsigned short* white) {
     const size_t n = PixelCount(width, height);
     if (n == 0) return 0;
-    if (MissingBuffer(src, dst, "Convert_Image16_8")) return -2;
+    if (MissingBuffer(src, dst, "Convert_Image16_8")) return LUMORA_E_NOT_FOUND;
     SQRTImage().Convert16To8(src, dst, n, white);
     return 0;
 }
@@ -47,7 +48,7 @@ int Local_Convert_Image8_16(const unsigned char* src, unsigned short* dst, int w
                             unsigned short white) {
     const size_t n = PixelCount(width, height);
     if (n == 0) return 0;
-    if (MissingBuffer(src, dst, "Convert_Image8_16")) return -2;
+    if (MissingBuffer(src, dst, "Convert_Image8_16")) return LUMORA_E_NOT_FOUND;
     SQRTImage().Convert8To16(src, dst, n, white);
     return 0;
 }
@@ -55,7 +56,7 @@ int Local_Convert_Image8_16(const unsigned char* src, unsigned short* dst, int w
 int Local_Invert_Image(unsigned short* pixels, int width, int height) {
     const size_t n = PixelCount(width, height);
     if (n == 0) return 0;
-    if (MissingBuffer(pixels, pixels, "Invert_Image")) return -2;
+    if (MissingBuffer(pixels, pixels, "Invert_Image")) return LUMORA_E_NOT_FOUND;
     for (size_t i = 0; i < n; ++i) pixels[i] = uint16_t(~pixels[i]);
     return 0;
 }
@@ -64,7 +65,7 @@ int Local_Opt_ImageGreyscale(unsigned short* pixels, int width, int height, int 
                              int highPpm, int type) {
     const size_t n = PixelCount(width, height);
     if (n == 0) return 0;
-    if (MissingBuffer(pixels, pixels, "Opt_ImageGreyscale")) return -2;
+    if (MissingBuffer(pixels, pixels, "Opt_ImageGreyscale")) return LUMORA_E_NOT_FOUND;
     std::vector<uint64_t> histogram(65536, 0);
     for (size_t i = 0; i < n; ++i) ++histogram[pixels[i]];
 
@@ -126,7 +127,7 @@ int Local_Opt_ImageGreyscale(unsigned short* pixels, int width, int height, int 
 int Local_Get_ImageValue(const unsigned short* pixels, int width, int height, ImageValue* out) {
     if (!out) {
         LogPrint(LOG_ERROR, "Get_ImageValue: no result record");
-        return -2;
+        return LUMORA_E_NOT_FOUND;
     }
     const size_t n = PixelCount(width, height);
     out->size = sizeof(ImageValue);
@@ -137,7 +138,7 @@ int Local_Get_ImageValue(const unsigned short* pixels, int width, int height, Im
         out->deviation = std::numeric_limits<double>::quiet_NaN();
         return 0;
     }
-    if (MissingBuffer(pixels, pixels, "Get_ImageValue")) return -2;
+    if (MissingBuffer(pixels, pixels, "Get_ImageValue")) return LUMORA_E_NOT_FOUND;
     uint64_t sum = 0;
     uint16_t lo = 65535, hi = 0;
     for (size_t i = 0; i < n; ++i) {

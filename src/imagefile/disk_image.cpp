@@ -1,6 +1,7 @@
 // Read_DiskImage and Write_DiskImageEx: whole image files from and to the application.
 #include <cstdio>
 
+#include "lumora/lumora.h"
 #include "imagefile/image_utilities.h"
 #include "platform/log_channel.h"
 #include "imagefile/file_open.h"
@@ -12,7 +13,7 @@
 // width x height values of the file's header; no more are ever written into it.
 int Local_Read_DiskImage(unsigned short* pixels, const char* imageFile) {
     FILE* file = OpenRegularFile(imageFile, "rb");
-    if (!file) return -2;
+    if (!file) return LUMORA_E_NOT_FOUND;
     XyzHeader header;
     int result = ReadXyzHeader(file, &header);
     if (result == 0) {
@@ -32,17 +33,17 @@ int Local_Read_DiskImage(unsigned short* pixels, const char* imageFile) {
 int Local_Write_DiskImageEx(const DiskImage* image, const char* imageFile) {
     if (!image || image->width < 0 || image->height < 0) {
         LogPrint(LOG_ERROR, "Write_DiskImageEx: negative image size");
-        return -1;
+        return LUMORA_E_FILE;
     }
     const bool eightBit = image->formA == 1 && image->formB == 1;
     if (eightBit && (image->width > 0xFFFF || image->height > 0xFFFF)) {
         LogPrint(LOG_ERROR, "Write_DiskImageEx: 8-bit image larger than 65535 pixels a side");
-        return -1;
+        return LUMORA_E_FILE;
     }
     const uint16_t width = uint16_t(image->width), height = uint16_t(image->height);
     if (!image->pixels && width > 0 && height > 0) {
         LogPrint(LOG_ERROR, "Write_DiskImageEx: no pixel buffer");
-        return -1;
+        return LUMORA_E_FILE;
     }
     SQRTImage writer;
     if (eightBit) return writer.WriteXyz8(*image, imageFile, 0);

@@ -1,4 +1,5 @@
 #include "imagefile/image_info.h"
+#include "lumora/lumora.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -106,9 +107,9 @@ bool InfoFileName(const char* imagePath, char* out) {
 }
 
 int WriteImageInfo(ImageInfo info, const char* path) {
-    if (!path) return -1;
+    if (!path) return LUMORA_E_FILE;
     FILE* file = std::fopen(path, "wb");
-    if (!file) return -1;
+    if (!file) return LUMORA_E_FILE;
     uint8_t bytes[INFO_FILE_FIXED_BYTES];
     EncodeImageInfo(info, bytes);
     bool ok = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
@@ -122,23 +123,23 @@ int WriteImageInfo(ImageInfo info, const char* path) {
 int Local_Get_ImageInfo(ImageInfo* info, const char* imageFile) {
     if (!info) {
         LogPrint(LOG_ERROR, "Get_ImageInfo: no result record");
-        return -1;
+        return LUMORA_E_FILE;
     }
-    if (!imageFile) return -1;
+    if (!imageFile) return LUMORA_E_FILE;
     FILE* image = OpenRegularFile(imageFile, "rb");
-    if (!image) return -1;
+    if (!image) return LUMORA_E_FILE;
     std::fclose(image);
     char infoName[PATH_BUFFER];
     if (!InfoFileName(imageFile, infoName)) {
         LogPrint(LOG_WARNING, "Get_ImageInfo: image path too long or too short");
-        return -1;
+        return LUMORA_E_FILE;
     }
     FILE* file = OpenRegularFile(infoName, "rb");
-    if (!file) return -1;
+    if (!file) return LUMORA_E_FILE;
     const int items = ReadImageInfoFields(file, info);
     std::fclose(file);
     if (items >= 46) info->text[sizeof info->text - 1] = '\0';  // text complete: keep it a string
-    if (items < INFO_ITEMS) return -1;
+    if (items < INFO_ITEMS) return LUMORA_E_FILE;
     return ImageInfoPlausible(*info) ? 0 : -1;
 }
 
@@ -160,9 +161,9 @@ int Local_Set_ImageExtraHeader(int size, const void* data) {
     ExtraHeaderBuffer = nullptr;
     ExtraHeaderSize = 0;
     if (size == 0 || !data) return 0;
-    if (size < 0) return -8;  // no copy can be made of a negative length
+    if (size < 0) return LUMORA_E_DISK_SPACE;  // no copy can be made of a negative length
     auto* copy = static_cast<uint8_t*>(std::malloc(size_t(size)));
-    if (!copy) return -8;
+    if (!copy) return LUMORA_E_DISK_SPACE;
     std::memcpy(copy, data, size_t(size));
     ExtraHeaderBuffer = copy;
     ExtraHeaderSize = size_t(size);

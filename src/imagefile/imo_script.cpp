@@ -1,4 +1,5 @@
 #include "imagefile/imo_script.h"
+#include "lumora/lumora.h"
 
 #include <cctype>
 #include <cstdint>
@@ -51,9 +52,9 @@ int RunImoEntries(FILE* script, const std::function<int(const char*)>& filter) {
             break;
         }
     }
-    if (!found) return -2;
+    if (!found) return LUMORA_E_NOT_FOUND;
     const long section = std::ftell(script);
-    if (section < 0) return -2;
+    if (section < 0) return LUMORA_E_NOT_FOUND;
 
     int result = 0;
     for (int n = 0; n < IMO_ENTRIES; ++n) {
@@ -81,7 +82,7 @@ int RunImoEntries(FILE* script, const std::function<int(const char*)>& filter) {
 
 int Local_Check_Imo(const char* scriptPath) {
     FILE* script = OpenRegularFile(scriptPath, "r");
-    if (!script) return -10002;
+    if (!script) return LUMORA_W_BAD_SCRIPT;
     std::fgetc(script);
     const bool readable = !std::ferror(script);
     std::fclose(script);

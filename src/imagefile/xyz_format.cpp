@@ -1,4 +1,5 @@
 #include "imagefile/xyz_format.h"
+#include "lumora/lumora.h"
 
 #include <cstdlib>
 #include <new>
@@ -8,10 +9,10 @@
 
 int ReadXyzHeader(FILE* file, XyzHeader* header) {
     uint8_t start[10];
-    if (std::fread(start, 1, 4, file) != 4) return -102;
+    if (std::fread(start, 1, 4, file) != 4) return LUMORA_E_RANGE;
     *header = XyzHeader();
     if (LoadLE16(start) == 0xFFFF && LoadLE16(start + 2) == 0) {
-        if (std::fread(start + 4, 1, 6, file) != 6) return -102;
+        if (std::fread(start + 4, 1, 6, file) != 6) return LUMORA_E_RANGE;
         header->eightBit = true;
         header->width = LoadLE16(start + 4);
         header->height = LoadLE16(start + 6);
@@ -26,10 +27,10 @@ int ReadXyzHeader(FILE* file, XyzHeader* header) {
 int ReadXyzPixels(FILE* file, const XyzHeader& header, uint16_t* out) {
     const size_t width = header.width, height = header.height;
     if (header.eightBit) {
-        if (std::fseek(file, XYZ8_HEADER_BYTES, SEEK_SET) != 0) return -102;
+        if (std::fseek(file, XYZ8_HEADER_BYTES, SEEK_SET) != 0) return LUMORA_E_RANGE;
         if (width == 0 || height == 0) return 0;
         uint8_t* row = new (std::nothrow) uint8_t[width];
-        if (!row) return -8;
+        if (!row) return LUMORA_E_DISK_SPACE;
         SQRTImage coder;
         int result = 0;
         for (size_t y = 0; y < height; ++y) {
@@ -42,7 +43,7 @@ int ReadXyzPixels(FILE* file, const XyzHeader& header, uint16_t* out) {
         delete[] row;
         return result;
     }
-    if (width * height == 0) return -102;
+    if (width * height == 0) return LUMORA_E_RANGE;
     size_t total = 0;
     for (size_t y = 0; y < height; ++y) {
         size_t got = std::fread(out + y * width, sizeof(uint16_t), width, file);
@@ -56,14 +57,14 @@ int ReadXyzPixels(FILE* file, const XyzHeader& header, uint16_t* out) {
 int LoadXyzImage(FILE* file, uint16_t** pixels, uint16_t* width, uint16_t* height) {
     *pixels = nullptr;
     XyzHeader header;
-    if (ReadXyzHeader(file, &header) != 0) return -102;
+    if (ReadXyzHeader(file, &header) != 0) return LUMORA_E_RANGE;
     const size_t count = size_t(header.width) * header.height;
-    if (count == 0) return -102;
+    if (count == 0) return LUMORA_E_RANGE;
     const long need = header.eightBit ? XYZ8_HEADER_BYTES + long(count) : 4 + 2 * long(count);
-    if (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) < need) return -102;
-    if (std::fseek(file, header.eightBit ? XYZ8_HEADER_BYTES : 4, SEEK_SET) != 0) return -102;
+    if (std::fseek(file, 0, SEEK_END) != 0 || std::ftell(file) < need) return LUMORA_E_RANGE;
+    if (std::fseek(file, header.eightBit ? XYZ8_HEADER_BYTES : 4, SEEK_SET) != 0) return LUMORA_E_RANGE;
     auto* buffer = static_cast<uint16_t*>(std::malloc(count * sizeof(uint16_t)));
-    if (!buffer) return -8;
+    if (!buffer) return LUMORA_E_DISK_SPACE;
     int result = ReadXyzPixels(file, header, buffer);
     if (result != 0) {
         std::free(buffer);

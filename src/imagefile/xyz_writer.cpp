@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "lumora/lumora.h"
 #include "imagefile/image_desc.h"
 #include "imagefile/image_file.h"
 #include "imagefile/le_bytes.h"
@@ -68,9 +69,9 @@ bool Swapped(Turn turn) { return turn == Turn::Right90 || turn == Turn::Right270
 
 int SQRTImage::WriteXyz16(uint32_t size, const uint16_t* pixels, const char* path, int rotation) {
     const uint16_t width = SizeWidth(size), height = SizeHeight(size);
-    if (!path || (!pixels && width && height)) return -1;
+    if (!path || (!pixels && width && height)) return LUMORA_E_FILE;
     FILE* file = std::fopen(path, "wb");
-    if (!file) return -1;
+    if (!file) return LUMORA_E_FILE;
     const Turn turn = TurnOf(rotation);
     uint8_t header[4];
     StoreLE16(header, Swapped(turn) ? height : width);
@@ -84,12 +85,12 @@ int SQRTImage::WriteXyz16(uint32_t size, const uint16_t* pixels, const char* pat
 int SQRTImage::WriteXyz8(const DiskImage& image, const char* path, int rotation) {
     // The header holds 16-bit sizes, and the rows of a wider image would not be found again.
     if (image.width < 0 || image.height < 0 || image.width > 0xFFFF || image.height > 0xFFFF)
-        return -1;
+        return LUMORA_E_FILE;
     const uint16_t width = uint16_t(image.width), height = uint16_t(image.height);
     const auto* pixels = static_cast<const uint8_t*>(image.pixels);
-    if (!path || (!pixels && width && height)) return -1;
+    if (!path || (!pixels && width && height)) return LUMORA_E_FILE;
     FILE* file = std::fopen(path, "wb");
-    if (!file) return -1;
+    if (!file) return LUMORA_E_FILE;
     const Turn turn = TurnOf(rotation);
     uint8_t header[256] = {};
     StoreLE16(header, 0xFFFF);

@@ -1,5 +1,6 @@
 // Image-operation scripts run on a finished image through the image-processing library.
 #include "imagefind/image_scripts.h"
+#include "lumora/lumora.h"
 
 #include <cstdio>
 
@@ -25,7 +26,7 @@ int RunImoScriptFile(uint32_t size, uint16_t* pixels, const char* scriptPath) {
     FILE* script = OpenRegularFile(scriptPath, "r");
     if (!script) {
         LogPrint(LOG_INFO, "      WARNING : Imo script not found: %s", scriptPath);
-        return -1;
+        return LUMORA_E_FILE;
     }
     LogPrint(LOG_INFO, "      using Imo Script: %s", scriptPath);
     ImageDesc image;

@@ -1,4 +1,5 @@
 #include "imagefind/imagefind_usb.h"
+#include "lumora/lumora.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -56,7 +57,7 @@ ImageFindUSB::~ImageFindUSB() {
 }
 
 int ImageFindUSB::OpenDevice() {
-    if (!USB) return -1001;
+    if (!USB) return LUMORA_E_INIT;
     USB->SetUsbTimeout(5000);
     return 0;
 }
@@ -81,7 +82,7 @@ int ImageFindUSB::Init_Interface() {
     }
     if (fd < 0 || !owned) {
         LogPrint(LOG_ERROR, "%s Mutex USB_SCANNER_USED error", "ImageFindUSB::Init_Interface");
-        return -1001;
+        return LUMORA_E_INIT;
     }
     LogPrint(LOG_DETAIL, "CreateMutex USB_SCANNER_USED success");
     int r = USB ? USB->Init_Interface() : LUMORAUSB_NO_DEVICE;
@@ -98,7 +99,7 @@ int ImageFindUSB::Init_Interface() {
 int ImageFindUSB::Init_Firmware(const char* hexFile, int onlyIfNotRunning) {
     if (!USB) return LUMORAUSB_NO_DEVICE;
     int r = USB->Init_Firmware(hexFile, onlyIfNotRunning);
-    if (r == 0 && USB->RegRead(reg::STATUS) == 0xFF) return -1004;
+    if (r == 0 && USB->RegRead(reg::STATUS) == 0xFF) return LUMORA_E_FW_NOT_RUNNING;
     return r;
 }
 
@@ -148,7 +149,7 @@ void ImageFindUSB::I2C_TEMPinit(uint8_t device, int16_t limit) {
 }
 
 int16_t ImageFindUSB::I2C_TEMPread(uint8_t device) {
-    return USB ? USB->I2C_TEMPread(device) : int16_t(-32768);
+    return USB ? USB->I2C_TEMPread(device) : TEMP_NO_ANSWER;
 }
 
 void ImageFindUSB::ClearReadBlock() { HW_access::ClearReadBlock(); }
@@ -160,7 +161,7 @@ int ImageFindUSB::Pentamotor_init(uint16_t speed) {
 }
 
 int ImageFindUSB::I2C_PROM_read(uint8_t* buffer, uint8_t device, uint8_t first, uint8_t last) {
-    if (!USB) return -1007;
+    if (!USB) return LUMORA_E_I2C_NACK;
     USB->GetLastLumoraError(1);
     int r = USB->I2C_PROM_read(buffer, device, first, last);
     if (r & 0xFFFF) r = USB->I2C_PROM_read(buffer, device, first, last);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "lumora/lumora.h"
 #include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
@@ -42,7 +43,7 @@ void Imagefind::WriteBinnedLine(uint16_t* line, int count, FILE* file, uint16_t*
 
 int Imagefind::WriteImageLines(int range, const char* fileName) {
     if (WTempfile) std::fflush(WTempfile);
-    if (!RangeUsable(range)) return -100;
+    if (!RangeUsable(range)) return LUMORA_E_NO_MEMORY;
     const PlateRange r = Rangebuffer[range];
     const RangeSizes s = SizesOf(r);
     const uint16_t width = uint16_t(s.width);
@@ -52,7 +53,7 @@ int Imagefind::WriteImageLines(int range, const char* fileName) {
     FILE* file = PartialName(partial, sizeof partial, fileName) ? std::fopen(partial, "wb") : nullptr;
     if (!file) {
         LogPrint(LOG_ERROR, "can't write Imagefile: %s", fileName);
-        return -4;
+        return LUMORA_E_NOT_OPEN;
     }
     char* fileBuffer = static_cast<char*>(std::malloc(FILE_BUFFER));
     if (fileBuffer) std::setvbuf(file, fileBuffer, _IOFBF, FILE_BUFFER);
@@ -86,7 +87,7 @@ int Imagefind::WriteImageLines(int range, const char* fileName) {
         std::fclose(file);
         std::free(fileBuffer);
         std::remove(partial);
-        return -100;
+        return LUMORA_E_NO_MEMORY;
     }
 
     const int binning = EffectiveBinning();
@@ -137,7 +138,7 @@ int Imagefind::WriteImageLines(int range, const char* fileName) {
     if (!written || !closed || std::rename(partial, fileName) != 0) {
         LogPrint(LOG_ERROR, "can't write Imagefile: %s", fileName);
         std::remove(partial);
-        return -4;
+        return LUMORA_E_NOT_OPEN;
     }
     return 0;
 }

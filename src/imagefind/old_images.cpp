@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lumora/lumora.h"
 #include "imagefind/imagefind.h"
 
 namespace {
@@ -30,5 +31,5 @@ int Imagefind::FindOldImage(char* path, bool first) {
     if (OldImageSearch) closedir(OldImageSearch);
     OldImageSearch = nullptr;
     path[0] = '\0';
-    return -1;
+    return LUMORA_E_NO_FILENAME;
 }

@@ -1,4 +1,5 @@
 // Post-processing of a finished image in memory: mirroring, flash filter, window statistics.
+#include "lumora/lumora.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 
@@ -16,7 +17,7 @@ void Imagefind::MirrorImage(ImageDesc* image) {
 }
 
 int Imagefind::DeFlashFilter(uint32_t size, uint16_t* pixels, uint16_t threshold) {
-    if (!pixels) return -102;
+    if (!pixels) return LUMORA_E_RANGE;
     const int width = SizeWidth(size);
     const int height = SizeHeight(size);
     if (height < 3) return 0;
@@ -33,7 +34,7 @@ int Imagefind::DeFlashFilter(uint32_t size, uint16_t* pixels, uint16_t threshold
 
 int Imagefind::WindowStatistics(uint32_t size, const uint16_t* pixels, uint8_t winX, uint8_t winY,
                                 ImageInfo* info) {
-    if (!pixels) return -102;
+    if (!pixels) return LUMORA_E_RANGE;
     const int width = SizeWidth(size);
     const int height = SizeHeight(size);
     // Window bounds, kept inside the image for window values above 100.

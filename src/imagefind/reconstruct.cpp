@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "lumora/lumora.h"
 #include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
@@ -70,7 +71,7 @@ void Imagefind::RebuildLine(int y, const PlateRange& r, uint16_t* line, int* cur
 
 int Imagefind::CollectImage(int range, ImageDesc* out) {
     if (WTempfile) std::fflush(WTempfile);
-    if (!RangeUsable(range)) return -100;
+    if (!RangeUsable(range)) return LUMORA_E_NO_MEMORY;
     const PlateRange r = Rangebuffer[range];
     const RangeSizes s = SizesOf(r);
     out->width = uint16_t(s.width);
@@ -90,7 +91,7 @@ int Imagefind::CollectImage(int range, ImageDesc* out) {
 
     if (!out->pixels) {
         LogPrint(LOG_ERROR, "can't allocate Imagebuffer for image reconstruction");
-        return -100;
+        return LUMORA_E_NO_MEMORY;
     }
     uint16_t* line = static_cast<uint16_t*>(std::malloc(size_t(LineBufferLength()) * 2));
     uint16_t* acc = static_cast<uint16_t*>(std::malloc(size_t(s.rawWidth) * 2));
@@ -100,7 +101,7 @@ int Imagefind::CollectImage(int range, ImageDesc* out) {
         std::free(acc);
         std::free(out->pixels);
         out->pixels = nullptr;
-        return -100;
+        return LUMORA_E_NO_MEMORY;
     }
 
     const int binning = EffectiveBinning();

@@ -1,6 +1,7 @@
 // Stream scanning: chunks of the scan-data stream become blocks in the temporary file.
 #include <cstdlib>
 
+#include "lumora/lumora.h"
 #include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
@@ -14,7 +15,7 @@ constexpr uint16_t PIXEL_MAX = 0xFFEF;
 int Imagefind::ReadScanData(int* emptyLines) {
     *emptyLines = 0;
     uint16_t* chunk = static_cast<uint16_t*>(std::malloc(CHUNK_BYTES));
-    if (!chunk) return -100;
+    if (!chunk) return LUMORA_E_NO_MEMORY;
 
     uint32_t bytes = 0;
     const int r = DemoActive ? ReadDemoLine(chunk, &bytes) : ReadBlock(chunk, CHUNK_BYTES, &bytes);

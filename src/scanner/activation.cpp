@@ -18,7 +18,7 @@ int Local_Aktivate_Scanner() {
     }
     if (dev->GetInletSensors() != 0) LogPrint(LOG_WARNING, "inlet not free");
     int temperature = dev->GetLaserTemperature();
-    if (temperature > -1280 && temperature > Settings.LaserTempMax * 10) {
+    if (temperature > TEMP_NO_SENSOR && temperature > Settings.LaserTempMax * 10) {
         LogPrint(LOG_ERROR, "Laser Overtemperature");
         return LUMORA_E_LASER_TEMP;
     }

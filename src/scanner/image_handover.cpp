@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lumora/lumora.h"
 #include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
 #include "scanner/scanner_state.h"
@@ -35,7 +36,7 @@ int NextMatch(char* name) {
     }
     EndSearch();
     name[0] = 0;
-    return -1;
+    return LUMORA_E_NO_FILENAME;
 }
 
 }  // namespace
@@ -71,7 +72,7 @@ int Local_Get_FirstOldImageName(char* name) {
     EndSearch();
     if (r != 0 || !name[0]) {
         name[0] = 0;
-        return -1;
+        return LUMORA_E_NO_FILENAME;
     }
     strxcpy(searchDir, name, sizeof searchDir);
     size_t len = strlen(searchDir);

@@ -505,7 +505,7 @@ int OpenSequence(int paramSet) {
     // 30-33: calibration, laser, image filter, lamps.
     LoadCalibration();
     int temperature = dev->GetLaserTemperature();
-    if (temperature <= -1280) {
+    if (temperature <= TEMP_NO_SENSOR) {
         LogPrint(LOG_ERROR, "Laser Temperature = no ADC found");
     } else {
         LogPrint(LOG_INFO, "Laser Temperature = %4.1fC", temperature / 10.0);

@@ -12,6 +12,7 @@
 
 #include "config/log_configuration.h"
 #include "platform/log_channel.h"
+#include "common/working_settings.h"
 #include "config/scanner_settings.h"
 #include "common/chunk_scanner.h"
 #include "imagefind/imagefind.h"
@@ -67,22 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 6;
     size -= 6;
 
-    Settings = ScannerSettings{};
+    UseWorkingSettings();
     Settings.Binning = options & 1 ? 2 : 1;
     Settings.OvsFactor = options & 2 ? 2 : 1;
     Settings.Interpolate_Y = 1 + ((options >> 2) & 1);
     Settings.Mirror = (options >> 3) & 1;
     Settings.DeFlash = options & 16 ? 100 : 0;
-    Settings.Scale = 1.0f;
-    Settings.RangeHtyp = 255;
-    Settings.MWindow_X = Settings.MWindow_Y = 80;
-    Settings.Penta = 4000;
     Settings.ADC_Ovs = 8;
-    Device = DeviceRecord{};
     Device.MaxImageRatio = 50.0;
-    Device.PixScale = 1.0;
-    Device.MaxPixVal = 65535;
-    Device.PixelSizeX = Device.PixelSizeY = 50e-6;
     LineWriteMode = (options >> 5) & 1;
     AtriumMode = true;
 

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
+#include "common/working_settings.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
 
@@ -90,30 +92,15 @@ public:
 };
 
 std::string WorkDir() {
-    static std::string dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumora-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
-        return pattern;
-    }();
-    return dir;
+    static TempDir dir;
+    if (dir.path().empty()) std::abort();
+    return dir.path();
 }
 
 void UseSettings() {
-    Settings = ScannerSettings{};
-    Settings.Binning = 1;
-    Settings.OvsFactor = 1;
-    Settings.Interpolate_Y = 1;
+    UseWorkingSettings();
     Settings.DeFlash = 5000;
-    Settings.Scale = 1.0f;
-    Settings.RangeHtyp = 255;
-    Settings.MWindow_X = Settings.MWindow_Y = 80;
-    Settings.Penta = 4000;
-    Device = DeviceRecord{};
     Device.MaxImageRatio = 20.0;
-    Device.PixScale = 1.0;
-    Device.MaxPixVal = 65535;
-    Device.PixelSizeX = Device.PixelSizeY = 50e-6;
-    AtriumMode = false;
 }
 
 std::unique_ptr<BenchScanner> NewScanner() {

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "common/temp_dir.h"
 #include "lumora/lumora.h"
 #include "lumora_emu/emulator.h"
 
@@ -20,8 +21,6 @@ namespace {
 class Workstation {
 public:
     Workstation() {
-        std::string pattern = (fs::temp_directory_path() / "lumora-bench-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data()) ? pattern : "";
         fs::create_directories(dir_ + "/devices");
         fs::copy_file(std::string(LUMORA_SOURCE_DIR) + "/examples/lumora.ini", dir_ + "/lumora.ini");
         Write("zrconfig.ini",
@@ -38,8 +37,6 @@ public:
     }
     ~Workstation() {
         Close_Scanner();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ + "/" + name) << text; }
     void Emulator(const std::string& plates) {
@@ -52,7 +49,8 @@ public:
     }
 
 private:
-    std::string dir_;
+    TempDir temp_;
+    const std::string dir_ = temp_.path();
 };
 
 void BM_OpenClose(benchmark::State& state) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "config/temp_dir.h"
+#include "common/temp_dir.h"
 #include "lumora/lumora.h"
 
 struct Lumora {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "config/temp_dir.h"
+#include "common/temp_dir.h"
 #include "platform/ini2.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "config/temp_dir.h"
+#include "common/temp_dir.h"
 #include "platform/tools.h"
 
 TEST(Registry, ReadsValueUnderKeyPath) {

@@ -7,7 +7,7 @@
 #include "common/log_lines.h"
 #include "config/log_configuration.h"
 #include "platform/log_channel.h"
-#include "config/temp_dir.h"
+#include "common/temp_dir.h"
 
 class LogCapture {
 public:

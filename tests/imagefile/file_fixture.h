@@ -10,16 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
+
 using Bytes = std::vector<uint8_t>;
 
 class TempDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lumora_imagefile_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -36,7 +33,8 @@ protected:
         out << text;
     }
 
-    std::string dir_;
+    TempDir temp_;
+    const std::string dir_ = temp_.path();
 };
 
 // Little-endian byte builder for expected file contents.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/working_settings.h"
 #include "config/scanner_settings.h"
 #include "config/service_fixture.h"
 #include "common/chunk_scanner.h"
@@ -53,21 +54,7 @@ protected:
         ServiceTest::SetUp();
         Service("ImageDir=" + dir.path());
         dir.write("log.txt", "");  // each case reads only its own lines
-        Settings = ScannerSettings{};
-        Device = DeviceRecord{};
-        Settings.Binning = 1;
-        Settings.OvsFactor = 1;
-        Settings.Interpolate_Y = 1;
-        Settings.Scale = 1.0f;
-        Settings.RangeHtyp = 255;
-        Settings.MWindow_X = Settings.MWindow_Y = 80;
-        Settings.Penta = 4000;
-        Device.MaxImageRatio = 1000.0;
-        Device.PixScale = 1.0;
-        Device.MaxPixVal = 65535;
-        Device.PixelSizeX = Device.PixelSizeY = 50e-6;
-        LineWriteMode = 0;
-        AtriumMode = false;
+        UseWorkingSettings();
         scanner = std::make_unique<FakeScanner>();
         scanner->AnzPixLine = 199;
         std::snprintf(scanner->ImageDir, sizeof scanner->ImageDir, "%s", dir.path().c_str());

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "config/scanner_settings.h"
-#include "config/temp_dir.h"
+#include "common/temp_dir.h"
 #include "diagnostics/calibration.h"
 #include "scanner/open_steps.h"
 

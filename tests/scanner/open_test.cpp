@@ -125,7 +125,7 @@ TEST_F(Open, ModelChangeRewritesTheConfigurationAndTheNextOpenLoadsTheOtherFirmw
     EXPECT_EQ("1", ConfigValue("Scanner", "FPGABootOnce"));
 
     int r = Open_Scanner(1);
-    EXPECT_TRUE(r == 0 || r == -10003) << r;
+    EXPECT_EQ(0, r);  // the emulated lamps are far from their lifetime
     EXPECT_TRUE(Logged(5, "using USB interface"));
     EXPECT_TRUE(Logged(5, "firmware successfully loaded: " + dir.file("devices/Calyxa.mcs")));
     std::vector<uint8_t> firmware = Emu().LastFirmwareImage();

@@ -6,12 +6,13 @@
 #include <filesystem>
 #include <random>
 
+#include "common/working_settings.h"
 #include "imagefile/image_utilities.h"
 #include "scanner/local_scanner.h"
 #include "imagefile/extra_header.h"
 #include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
-#include "config/temp_dir.h"
+#include "common/temp_dir.h"
 #include "devicelink/registers.h"
 #include "scanner/fake_scanner.h"
 #include "scanner/open_steps.h"
@@ -24,15 +25,11 @@ namespace {
 class FakeOpen : public ::testing::Test {
 protected:
     void SetUp() override {
-        Settings = ScannerSettings{};
-        Device = DeviceRecord{};
+        UseWorkingSettings();
         Settings.Anz_Pix = 400;
         Settings.ADC_Ovs = 1;
-        Settings.Interpolate_Y = 1;
         Settings.LaserTempMax = 50;
         Settings.AbstALines = 400;
-        Device.PixelSizeX = Device.PixelSizeY = 50e-6;
-        Device.PixScale = 1.0;
         Device.MaxImageRatio = 4.0;
         Device.MaxPixVal = 4095;
         Device.ImageType = 2;
@@ -185,7 +182,7 @@ TEST_F(FakeOpen, NonsenseFromTheDeviceGivesErrorsOrNoImageButNoHarm) {
         garbage = g;
         for (int i = 0; i < 300; i++) {
             int word = Local_Get_Status();
-            EXPECT_TRUE(word < 0 || (uint32_t(word) & 0x80000000u) == 0) << word;
+            EXPECT_GE(word, 0) << word;  // garbage in the stream is dropped, never an error
             char name[1024];
             while (Local_Get_ImageName(name) > 0) {
                 produced++;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/log_lines.h"
-#include "config/temp_dir.h"
+#include "common/temp_dir.h"
 #include "lumora/lumora.h"
 #include "lumora_emu/emulator.h"
 

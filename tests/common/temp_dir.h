@@ -1,4 +1,5 @@
-// A temporary directory per test, removed with its contents afterwards.
+// A temporary directory of its own for a test, benchmark or fuzz target, removed with its
+// contents when the object goes.
 #pragma once
 #include <filesystem>
 #include <fstream>
@@ -11,7 +12,7 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "lumora-config-XXXXXX").string();
+            (std::filesystem::temp_directory_path() / "lumora-test-XXXXXX").string();
         if (mkdtemp(pattern.data())) path_ = pattern;
     }
     ~TempDir() {

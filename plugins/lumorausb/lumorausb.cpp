@@ -40,25 +40,22 @@ constexpr uint32_t BLOCK_ATTEMPTS = 10;
 constexpr int ACK_POLL_LIMIT = 21;
 constexpr uint8_t READ_BIT = 0x01;
 
-template <typename Fn>
-bool Resolve(void* h, const char* name, Fn* out) {
-    *out = reinterpret_cast<Fn>(platform::PluginSymbol(h, name));
-    return *out != nullptr;
-}
+using platform::ResolveSymbol;
 
 bool LoadDevice() {
     if (loaded) return true;
     void* h = platform::LoadPlugin("liblumoraemu.so");
     if (!h) return false;
     Device d{};
-    bool ok = Resolve(h, "lumora_emu_open", &d.open) & Resolve(h, "lumora_emu_request", &d.request) &
-              Resolve(h, "lumora_emu_close", &d.close) &
-              Resolve(h, "lumora_emu_wait_ms", &d.wait_ms) &
-              Resolve(h, "lumora_emu_i2c_start", &d.i2c_start) &
-              Resolve(h, "lumora_emu_i2c_write", &d.i2c_write) &
-              Resolve(h, "lumora_emu_i2c_read", &d.i2c_read) &
-              Resolve(h, "lumora_emu_i2c_stop", &d.i2c_stop) &
-              Resolve(h, "lumora_emu_motor_word", &d.motor_word);
+    bool ok = ResolveSymbol(h, "lumora_emu_open", d.open) &
+              ResolveSymbol(h, "lumora_emu_request", d.request) &
+              ResolveSymbol(h, "lumora_emu_close", d.close) &
+              ResolveSymbol(h, "lumora_emu_wait_ms", d.wait_ms) &
+              ResolveSymbol(h, "lumora_emu_i2c_start", d.i2c_start) &
+              ResolveSymbol(h, "lumora_emu_i2c_write", d.i2c_write) &
+              ResolveSymbol(h, "lumora_emu_i2c_read", d.i2c_read) &
+              ResolveSymbol(h, "lumora_emu_i2c_stop", d.i2c_stop) &
+              ResolveSymbol(h, "lumora_emu_motor_word", d.motor_word);
     if (!ok) {
         platform::UnloadPlugin(h);
         return false;

@@ -106,8 +106,10 @@ const Row kI2cAddresses[] = {
 template <size_t N>
 void ExpectDocumented(const Row (&rows)[N]) {
     for (const Row& row : rows) {
-        EXPECT_EQ(row.driver, row.documented) << "driver: " << row.name;
-        EXPECT_EQ(row.emulator, row.documented) << "emulator: " << row.name;
+        EXPECT_EQ(row.driver, row.documented) << "driver: " << row.name << ", documented 0x"
+                                              << std::hex << row.documented;
+        EXPECT_EQ(row.emulator, row.documented) << "emulator: " << row.name << ", documented 0x"
+                                                << std::hex << row.documented;
     }
 }
 

@@ -15,10 +15,10 @@
 namespace lumora_emu {
 
 State::State() {
-    bus.Attach(0xA8, &idprom);
-    bus.Attach(0xAA, &datprom);
-    bus.Attach(0x90, &adc);
-    idprom.writable = [this] { return regs[0x81] == 0x0A; };
+    bus.Attach(i2c_address::kIdentificationProm, &idprom);
+    bus.Attach(i2c_address::kDataProm, &datprom);
+    bus.Attach(i2c_address::kAdcDac, &adc);
+    idprom.writable = [this] { return regs[registers::kEepromWriteEnable] == bits::kIdpromWritable; };
     idprom.onCommit = [this] { Persist(); };
     datprom.onCommit = [this] { Persist(); };
     spd.writable = [] { return false; };
@@ -29,7 +29,7 @@ State::State() {
 
 void State::FirmwareRestart() {
     regs.fill(0);
-    regs[0x80] = 0x82;
+    regs[registers::kI2cPins] = bits::kSda | bits::kScl;  // bus idle
     pins.Reset();
     fifo.Clear();
     lineCounter = 0;
@@ -94,12 +94,12 @@ static std::vector<uint32_t> OldScanData(size_t words, uint16_t anzPix) {
     auto unit = [](uint16_t a, uint16_t b) { return uint32_t(a) | uint32_t(b) << 16; };
     while (out.size() < words) {
         for (int y = 0; y < plate.height && out.size() < words; ++y) {
-            out.push_back(unit(0xFFFE, 16));
+            out.push_back(unit(stream::kLineMarker, 16));
             for (int x = 0; x + 1 < plate.width && out.size() < words; x += 2)
                 out.push_back(unit(plate.At(x, y), plate.At(x + 1, y)));
         }
         for (uint32_t i = 0; i < PlateTransport::kRunOutLines && out.size() < words; ++i)
-            out.push_back(unit(0xFFFE, anzPix));
+            out.push_back(unit(stream::kLineMarker, anzPix));
     }
     return out;
 }
@@ -134,17 +134,17 @@ void State::ApplyConfig() {
         }
     }
     if (cfg.model == Model::Main && cfg.spdPresent)
-        bus.Attach(0xA0, &spd);
+        bus.Attach(i2c_address::kMemoryModule, &spd);
     else
-        bus.Detach(0xA0);
+        bus.Detach(i2c_address::kMemoryModule);
     if (cfg.laserSensor)
-        bus.Attach(0x92, &tempLaser);
+        bus.Attach(i2c_address::kLaserSensor, &tempLaser);
     else
-        bus.Detach(0x92);
+        bus.Detach(i2c_address::kLaserSensor);
     if (cfg.secondSensor)
-        bus.Attach(0x94, &tempSecond);
+        bus.Attach(i2c_address::kSecondSensor, &tempSecond);
     else
-        bus.Detach(0x94);
+        bus.Detach(i2c_address::kSecondSensor);
     adc.ResetState();
     tempLaser.ResetState();
     tempSecond.ResetState();
@@ -166,7 +166,7 @@ void State::ApplyConfig() {
     claimed = false;
     lastFirmware.clear();
     if (cfg.oldDataWords) {
-        auto old = OldScanData(cfg.oldDataWords, 0xFFEF);
+        auto old = OldScanData(cfg.oldDataWords, stream::kMaxValue);
         fifo.Push(old.data(), old.size());
     }
 
@@ -321,7 +321,10 @@ void Device::CorruptNextTransfers(int count) { LOCK; s_->corruptTransfers = coun
 void Device::SetI2cSilent(uint8_t address, bool silent) { LOCK; s_->bus.SetSilent(address, silent); }
 void Device::RemoveTemperatureSensor(uint8_t address, bool removed) {
     LOCK;
-    TempSensor* t = (address & 0xFE) == 0x92 ? &s_->tempLaser : (address & 0xFE) == 0x94 ? &s_->tempSecond : nullptr;
+    const uint8_t device = address & ~1;  // the read bit does not matter
+    TempSensor* t = device == i2c_address::kLaserSensor    ? &s_->tempLaser
+                    : device == i2c_address::kSecondSensor ? &s_->tempSecond
+                                                           : nullptr;
     if (!t) return;
     if (removed)
         s_->bus.Detach(address);
@@ -343,8 +346,8 @@ void Device::SetDownloadFails(bool fails) { LOCK; s_->downloadFails = fails; }
 void Device::SetFirmwareRunning(bool running) { LOCK; s_->firmwareRunning = running; }
 void Device::FillOldData(size_t words) {
     LOCK;
-    uint16_t anzPix = uint16_t(s_->regs[0xC2] | s_->regs[0xC3] << 8);
-    auto old = OldScanData(words, anzPix ? anzPix : 0xFFEF);
+    uint16_t anzPix = s_->Reg16(registers::kPixelCount);
+    auto old = OldScanData(words, anzPix ? anzPix : stream::kMaxValue);
     s_->fifo.Push(old.data(), old.size());
 }
 void Device::SetEraseUnitAnswering(bool answering) { LOCK; s_->cfg.eraseUnitAnswering = answering; }

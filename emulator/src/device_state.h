@@ -12,6 +12,7 @@
 #include "buffer_ram.h"
 #include "clock.h"
 #include "device_config.h"
+#include "device_map.h"
 #include "i2c_bus.h"
 #include "i2c_devices.h"
 #include "i2c_pins.h"
@@ -73,7 +74,8 @@ struct State {
     void Sync();                  // realtime modes: follow the wall clock; move the plates
     void Advance(uint64_t us);    // move emulated time and the plates
     void PollStep();              // stepped mode: a polled read takes a little time
-    bool HvOn() const { return (regs[0xF0] & 0x08) != 0; }
+    bool HvOn() const { return (regs[registers::kControl] & bits::kHighVoltageOn) != 0; }
+    uint16_t Reg16(uint32_t low) const { return uint16_t(regs[low] | regs[low + 1] << 8); }
     double HighVoltage() const;
     uint16_t Accumulator() const;
     uint8_t AdcConvert(int channel) const;

@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "device_state.h"
-#include "devicelink/driver_codes.h"
-#include "devicelink/registers.h"
+#include "device_map.h"
 
 namespace lumora_emu {
 
@@ -38,54 +37,54 @@ int State::Request(int handle, uint32_t code, const void* in, uint32_t inSize, v
         return inSize == wantIn && (minOut ? outSize >= minOut : outSize == 0);
     };
     switch (code) {
-        case IOCTL_CLAIM_PORT:
+        case requests::kClaimPort:
             if (!sizes(0, 0)) return EINVAL;
             claimed = true;
             return 0;
-        case IOCTL_RELEASE_PORT:
+        case requests::kReleasePort:
             if (!sizes(0, 0)) return EINVAL;
             claimed = false;
             return 0;
-        case IOCTL_PORT_INFO: {
+        case requests::kPortInfo: {
             if (!sizes(0, 16)) return EINVAL;
             const uint32_t info[4] = {0x378, 0x778, 4 /* EPP mode */, 0x00020601};
             Store(out, info, 16, returned);
             return 0;
         }
-        case IOCTL_INTERFACE_STATUS: {
+        case requests::kInterfaceStatus: {
             if (!sizes(0, 4)) return EINVAL;
-            uint32_t st = firmwareRunning ? STATUS_BIT_RUNNING : 0;
+            uint32_t st = firmwareRunning ? requests::kRunningBit : 0;
             Store(out, &st, 4, returned);
             return 0;
         }
-        case IOCTL_CONFIG_STATUS: {
+        case requests::kConfigStatus: {
             if (!sizes(0, 4)) return EINVAL;
-            uint32_t st = configBit4 ? STATUS_BIT_RUNNING : 0;
+            uint32_t st = configBit4 ? requests::kRunningBit : 0;
             Store(out, &st, 4, returned);
             return 0;
         }
-        case IOCTL_DOWNLOAD: {
+        case requests::kDownload: {
             if (inSize == 0 || outSize < 4) return EINVAL;
             lastFirmware.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inSize);
             FirmwareRestart();
             firmwareRunning = !downloadFails;
-            uint32_t st = firmwareRunning ? STATUS_BIT_RUNNING : 0;
+            uint32_t st = firmwareRunning ? requests::kRunningBit : 0;
             Store(out, &st, 4, returned);
             return 0;
         }
-        case IOCTL_SELECT:
+        case requests::kSelect:
             if (!sizes(4, 0)) return EINVAL;
             selected = Load32(in);
             return 0;
-        case IOCTL_READ8: {
+        case requests::kRead8: {
             if (!sizes(4, 1)) return EINVAL;
             uint8_t v = Read8(Load32(in));
             Store(out, &v, 1, returned);
             return 0;
         }
-        case IOCTL_READ16: {
+        case requests::kRead16: {
             if (inSize == 0) {  // block read from the selected register
-                if (selected != reg::DATA_PORT) return EINVAL;
+                if (selected != registers::kScanData) return EINVAL;
                 size_t want = outSize / 4;
                 if (!firmwareRunning) return EIO;
                 uint32_t* words = static_cast<uint32_t*>(out);
@@ -105,24 +104,24 @@ int State::Request(int handle, uint32_t code, const void* in, uint32_t inSize, v
             Store(out, &v, 2, returned);
             return 0;
         }
-        case IOCTL_READ32: {
+        case requests::kRead32: {
             if (!sizes(4, 4)) return EINVAL;
             uint32_t v = Read32(Load32(in));
             Store(out, &v, 4, returned);
             return 0;
         }
-        case IOCTL_WRITE8:
+        case requests::kWrite8:
             if (!sizes(1, 0)) return EINVAL;
             Write8(selected, *static_cast<const uint8_t*>(in));
             return 0;
-        case IOCTL_WRITE16: {
+        case requests::kWrite16: {
             if (!sizes(2, 0)) return EINVAL;
             uint16_t v;
             std::memcpy(&v, in, 2);
             Write16(selected, v);
             return 0;
         }
-        case IOCTL_WRITE32:
+        case requests::kWrite32:
             if (!sizes(4, 0)) return EINVAL;
             Write32(selected, Load32(in));
             return 0;

@@ -1,5 +1,7 @@
 #include "i2c_pins.h"
 
+#include "device_map.h"
+
 namespace lumora_emu {
 
 void I2cPins::Reset() {
@@ -9,8 +11,8 @@ void I2cPins::Reset() {
 }
 
 void I2cPins::WritePins(uint8_t value) {
-    bool sda = (value & 0x80) != 0;
-    bool scl = (value & 0x02) != 0;
+    bool sda = (value & bits::kSda) != 0;
+    bool scl = (value & bits::kScl) != 0;
     if (scl_ && scl) {
         // Clock stays high: an SDA edge is a start or stop condition.
         uint8_t before = Line();

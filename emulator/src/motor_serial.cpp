@@ -1,5 +1,7 @@
 #include "motor_serial.h"
 
+#include "device_map.h"
+
 namespace lumora_emu {
 
 void MotorSerial::Reset() {
@@ -11,11 +13,11 @@ void MotorSerial::Reset() {
 }
 
 void MotorSerial::WritePort(uint8_t value) {
-    bool clockRise = !(last_ & 2) && (value & 2);
-    bool loadHigh = (value & 4) != 0;
-    bool loadFall = (last_ & 4) && !loadHigh;
+    bool clockRise = !(last_ & bits::kMotorClock) && (value & bits::kMotorClock);
+    bool loadHigh = (value & bits::kMotorLoad) != 0;
+    bool loadFall = (last_ & bits::kMotorLoad) && !loadHigh;
     if (clockRise && !loadHigh) {
-        shift_ = uint16_t(((shift_ << 1) | (value & 1)) & 0x1FFF);
+        shift_ = uint16_t(((shift_ << 1) | (value & bits::kMotorData)) & 0x1FFF);
         ++bits_;
     }
     if (loadFall) {

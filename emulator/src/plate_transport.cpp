@@ -10,7 +10,6 @@ namespace lumora_emu {
 
 namespace {
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
-constexpr uint32_t kLineMarker = 0xFFFE, kSkipMarker = 0xFFF1;
 uint32_t Unit(uint16_t first, uint16_t second) { return uint32_t(first) | uint32_t(second) << 16; }
 }  // namespace
 
@@ -20,7 +19,7 @@ uint16_t StreamValue(uint16_t pixel16, uint16_t dark16, uint8_t ovsRegister, uin
     uint32_t sum = n <= 16 ? n * level / 16 : n * level / 32;
     int64_t v = int64_t(sum) - offset;
     if (v < 0) v = 0;
-    return uint16_t(std::min<int64_t>(v, 0xFFEF));
+    return uint16_t(std::min<int64_t>(v, stream::kMaxValue));
 }
 
 void PlateTransport::Reset() {
@@ -42,8 +41,9 @@ void PlateTransport::Feed(const PlateSpec& entry, PlateImage image, uint64_t now
 }
 
 bool PlateTransport::Armed(const State& s) {
-    uint8_t cmd = s.regs[0xA3];
-    return s.firmwareRunning && (cmd & 0xF3) == 0x73 && (s.regs[0xB0] & 0x40) != 0;
+    uint8_t cmd = s.regs[registers::kShuttleCommand];
+    return s.firmwareRunning && (cmd & bits::kShuttleScanMask) == bits::kShuttleScan &&
+           (s.regs[registers::kLaser] & bits::kAcquisitionOn) != 0;
 }
 
 uint64_t PlateTransport::LinePeriodUs(const State& s) {
@@ -53,13 +53,13 @@ uint64_t PlateTransport::LinePeriodUs(const State& s) {
 
 double PlateTransport::FeedMmPerSecond(const State& s) {
     // The shuttle steps at 1 MHz / divider; each step moves the SMOT step size.
-    uint32_t divider = uint32_t(s.regs[0xA0] | s.regs[0xA1] << 8) + 1;
+    uint32_t divider = uint32_t(s.Reg16(registers::kShuttleDividerLow)) + 1;
     double stepMm = (s.cfg.smotStep ? s.cfg.smotStep : 1000) * 1e-6;
     return stepMm * 1e6 / divider;
 }
 
 uint32_t PlateTransport::SlotOffset(const State& s, int slot) {
-    uint32_t anzPix = s.regs[0xC2] | s.regs[0xC3] << 8;
+    uint32_t anzPix = s.Reg16(registers::kPixelCount);
     uint32_t range = s.cfg.scanRange ? s.cfg.scanRange : 180;
     uint32_t pos = uint32_t(std::lround((slot - 1) * 45.0 / range * anzPix));
     return (pos & ~1u) + 16;
@@ -106,11 +106,12 @@ void PlateTransport::StartDraw(Plate& p, uint64_t atUs, const State& s) {
 }
 
 bool PlateTransport::MayDraw(const Plate& p, const State& s) const {
-    if (!Armed(s) || ((s.regs[0x90] >> (2 * (p.entry.slot - 1))) & 1) == 0) return false;
-    // The image-type lock (register 0xA4 bits 6-7) keeps out plates of a type not accepted.
-    uint8_t lock = s.regs[0xA4] & 0xC0;
-    if (lock && p.entry.type == 1 && !(lock & 0x40)) return false;
-    if (lock && p.entry.type == 2 && !(lock & 0x80)) return false;
+    if (!Armed(s) || ((s.regs[registers::kSlotLines] >> (2 * (p.entry.slot - 1))) & 1) == 0)
+        return false;
+    // The image-type lock keeps out plates of a type not accepted.
+    uint8_t lock = s.regs[registers::kInlet] & (bits::kTypeLockIntra | bits::kTypeLockExtra);
+    if (lock && p.entry.type == 1 && !(lock & bits::kTypeLockIntra)) return false;
+    if (lock && p.entry.type == 2 && !(lock & bits::kTypeLockExtra)) return false;
     return true;
 }
 
@@ -170,11 +171,11 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
 
 void PlateTransport::EmitLine(State& s, bool testLine) {
     uint64_t line = lineIndex_;
-    uint32_t anzPix = s.regs[0xC2] | s.regs[0xC3] << 8;
-    uint8_t ovs = s.regs[0xD0];
-    uint16_t offset = uint16_t(s.regs[0xD2] | s.regs[0xD3] << 8);
-    uint16_t threshold = uint16_t(s.regs[0xE0] | s.regs[0xE1] << 8);
-    bool everything = s.regs[0xE2] != 0 || testLine;
+    uint32_t anzPix = s.Reg16(registers::kPixelCount);
+    uint8_t ovs = s.regs[registers::kOversampling];
+    uint16_t offset = s.Reg16(registers::kAdcOffset);
+    uint16_t threshold = s.Reg16(registers::kAdcThreshold);
+    bool everything = s.regs[registers::kAdcOutput] != 0 || testLine;
     bool signal = s.HighVoltage() > 0.0;
     uint16_t light = testLine && signal ? s.cfg.ambientLight : 0;
     uint16_t background = StreamValue(light, s.cfg.darkLevel, ovs, offset);
@@ -201,16 +202,16 @@ void PlateTransport::EmitLine(State& s, bool testLine) {
         uint16_t a = values_[2 * k], b = values_[2 * k + 1];
         if (!everything && a <= threshold && b <= threshold) continue;
         if (!started) {
-            words_.push_back(Unit(kLineMarker, uint16_t(2 * k)));
+            words_.push_back(Unit(stream::kLineMarker, uint16_t(2 * k)));
             started = true;
         } else if (2 * k != pos) {
-            words_.push_back(Unit(kSkipMarker, uint16_t(2 * k - pos)));
+            words_.push_back(Unit(stream::kSkipMarker, uint16_t(2 * k - pos)));
         }
         words_.push_back(Unit(a, b));
         pos = 2 * k + 2;
     }
-    if (!started) words_.push_back(Unit(kLineMarker, uint16_t(std::min<uint32_t>(std::max<uint32_t>(anzPix, 1), 0xFFFF))));
-    if (testLine || (s.regs[0xB0] & 0x40)) s.fifo.Push(words_.data(), words_.size());  // acquisition on
+    if (!started) words_.push_back(Unit(stream::kLineMarker, uint16_t(std::min<uint32_t>(std::max<uint32_t>(anzPix, 1), 0xFFFF))));
+    if (testLine || (s.regs[registers::kLaser] & bits::kAcquisitionOn)) s.fifo.Push(words_.data(), words_.size());  // acquisition on
     s.lineCounter = (s.lineCounter + 1) & 0xFFFFFF;
     ++lineIndex_;
 
@@ -218,7 +219,7 @@ void PlateTransport::EmitLine(State& s, bool testLine) {
         if (p.stage == PlateStage::InScan && lineIndex_ >= p.firstLine + p.image.height + kRunOutLines)
         {
             p.stage = PlateStage::Done;
-            s.statusEvents |= 0x08;  // a plate has left the scan
+            s.statusEvents |= bits::kPlateLeft;
         }
 }
 

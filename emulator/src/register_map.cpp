@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "device_state.h"
-#include "devicelink/registers.h"
+#include "device_map.h"
 
 namespace lumora_emu {
 
@@ -25,9 +25,9 @@ uint8_t State::AdcConvert(int channel) const {
 uint16_t State::Accumulator() const {
     uint32_t light = HighVoltage() > 0.0 ? cfg.ambientLight : 0;
     uint16_t level = uint16_t(std::min<uint32_t>(cfg.darkLevel + light, 0xFFFF));
-    uint32_t n = (regs[reg::ADC_OVS] & 31u) + 1;
+    uint32_t n = (regs[registers::kOversampling] & 31u) + 1;
     uint32_t sum = n <= 16 ? n * level / 16 : n * level / 32;
-    uint32_t offset = regs[reg::ADC_OFFSET] | regs[reg::ADC_OFFSET + 1] << 8;
+    uint32_t offset = regs[registers::kAdcOffset] | regs[registers::kAdcOffset + 1] << 8;
     return uint16_t(std::min<uint32_t>(sum > offset ? sum - offset : 0, 0xFFFF));
 }
 
@@ -38,42 +38,43 @@ void State::PollStep() {
 uint8_t State::Read8(uint32_t r) {
     if (!firmwareRunning) return 0xFF;
     if (auto f = forcedReads.find(r); f != forcedReads.end()) {
-        if (r == reg::STATUS || r == reg::LINE_COUNT_LO) PollStep();
+        if (r == registers::kStatus || r == registers::kLineCountLow) PollStep();
         return uint8_t(f->second);
     }
     switch (r) {
-        case reg::READ_POINTER: return uint8_t(fifo.ReadPointer());
-        case reg::LINE_COUNT_LO:
+        case registers::kReadPointer: return uint8_t(fifo.ReadPointer());
+        case registers::kLineCountLow:
             PollStep();
             return uint8_t(lineCounter);
-        case reg::LINE_COUNT_MID: return uint8_t(lineCounter >> 8);
-        case reg::LINE_COUNT_HI: return uint8_t(lineCounter >> 16);
-        case reg::CHECKSUM: return uint8_t(checksum);
-        case reg::WORDS_WAITING: return uint8_t(std::min<size_t>(fifo.Waiting(), 0xFF));
-        case reg::WRITE_POINTER: return uint8_t(fifo.WritePointer());
-        case reg::LAMP1_BUSY: return clock.NowUs() < lampBusyUntilUs[0] ? 1 : 0;
-        case reg::LAMP2_BUSY: return clock.NowUs() < lampBusyUntilUs[1] ? 1 : 0;
-        case reg::LAMP1_STATUS: return lampStatus[0];
-        case reg::LAMP2_STATUS: return lampStatus[1];
-        case reg::I2C: return pins.ReadSda();
-        case reg::INLET:
-            return uint8_t((regs[r] & 0xF0) | (transport.InletBits(clock.NowUs()) & 0x0F));
-        case reg::ERASE_DATA: {
+        case registers::kLineCountMiddle: return uint8_t(lineCounter >> 8);
+        case registers::kLineCountHigh: return uint8_t(lineCounter >> 16);
+        case registers::kChecksum: return uint8_t(checksum);
+        case registers::kWordsWaiting: return uint8_t(std::min<size_t>(fifo.Waiting(), 0xFF));
+        case registers::kWritePointer: return uint8_t(fifo.WritePointer());
+        case registers::kLamp1Busy: return clock.NowUs() < lampBusyUntilUs[0] ? 1 : 0;
+        case registers::kLamp2Busy: return clock.NowUs() < lampBusyUntilUs[1] ? 1 : 0;
+        case registers::kLamp1Flags: return lampStatus[0];
+        case registers::kLamp2Flags: return lampStatus[1];
+        case registers::kI2cPins: return pins.ReadSda();
+        case registers::kInlet:
+            return uint8_t((regs[r] & ~bits::kInletSensors) |
+                           (transport.InletBits(clock.NowUs()) & bits::kInletSensors));
+        case registers::kEraseData: {
             if (!cfg.HasEraseUnit() || !cfg.eraseUnitAnswering) return 0;
-            uint8_t i = regs[reg::ERASE_INDEX];
+            uint8_t i = regs[registers::kEraseIndex];
             if (i <= 10) return cfg.eraseSensors[i];
             if (i == 13) return cfg.eraseVersion;
             if (i == 14) return cfg.eraseLampStatus;
             if (i == 15) return uint8_t(std::clamp(cfg.eraseLampTemp, 0.0, 255.0));  // whole °C
             return 0;
         }
-        case reg::ADC_ACCU: return uint8_t(Accumulator());
-        case reg::ADC_ACCU + 1: return uint8_t(Accumulator() >> 8);
-        case reg::STATUS: {
+        case registers::kAdcAccumulator: return uint8_t(Accumulator());
+        case registers::kAdcAccumulator + 1: return uint8_t(Accumulator() >> 8);
+        case registers::kStatus: {
             PollStep();
-            uint8_t v = statusEvents & 0xFE;
-            if (transport.InScan()) v |= 0x01;
-            if (eraseReport && cfg.HasEraseUnit()) v |= 0x20;
+            uint8_t v = uint8_t(statusEvents & ~bits::kPlateInScan);
+            if (transport.InScan()) v |= bits::kPlateInScan;
+            if (eraseReport && cfg.HasEraseUnit()) v |= bits::kEraseReport;
             return v;
         }
         default: return regs[r & 0xFF];
@@ -84,11 +85,11 @@ uint16_t State::Read16(uint32_t r) {
     if (!firmwareRunning) return 0xFFFF;
     if (auto f = forcedReads.find(r); f != forcedReads.end()) return uint16_t(f->second);
     switch (r) {
-        case reg::CHECKSUM: return checksum;
-        case reg::ADC_ACCU: return Accumulator();
-        case reg::READ_POINTER:
-        case reg::WORDS_WAITING:
-        case reg::WRITE_POINTER: return uint16_t(Read32(r));
+        case registers::kChecksum: return checksum;
+        case registers::kAdcAccumulator: return Accumulator();
+        case registers::kReadPointer:
+        case registers::kWordsWaiting:
+        case registers::kWritePointer: return uint16_t(Read32(r));
         default: return uint16_t(Read8(r) | Read8(r + 1) << 8);
     }
 }
@@ -97,9 +98,9 @@ uint32_t State::Read32(uint32_t r) {
     if (!firmwareRunning) return 0xFFFFFFFF;
     if (auto f = forcedReads.find(r); f != forcedReads.end()) return f->second;
     switch (r) {
-        case reg::READ_POINTER: return fifo.ReadPointer();
-        case reg::WORDS_WAITING: return uint32_t(fifo.Waiting());
-        case reg::WRITE_POINTER: return fifo.WritePointer();
+        case registers::kReadPointer: return fifo.ReadPointer();
+        case registers::kWordsWaiting: return uint32_t(fifo.Waiting());
+        case registers::kWritePointer: return fifo.WritePointer();
         default: return uint32_t(Read16(r)) | uint32_t(Read16(r + 2)) << 16;
     }
 }
@@ -110,35 +111,35 @@ void State::Write8(uint32_t r, uint8_t v) {
     uint8_t old = regs[r];
     regs[r] = v;
     switch (r) {
-        case reg::CHECKSUM: checksum = 0; break;
-        case reg::WRITE_POINTER:
+        case registers::kChecksum: checksum = 0; break;
+        case registers::kWritePointer:
             if (v == 0) fifo.ResetWritePointer();
             break;
-        case reg::LAMP1_CMD:
+        case registers::kLamp1Command:
             if (v == 1) lampBusyUntilUs[0] = clock.NowUs() + kLampBusyUs;
             break;
-        case reg::LAMP2_CMD:
+        case registers::kLamp2Command:
             if (v == 1) lampBusyUntilUs[1] = clock.NowUs() + kLampBusyUs;
             break;
-        case reg::I2C: pins.WritePins(v); break;
-        case reg::MOTOR_SERIAL: motor.WritePort(v); break;
-        case reg::CONTROL:
-            if ((v & 0x80) && !(old & 0x80)) {  // buffer reset pulse
+        case registers::kI2cPins: pins.WritePins(v); break;
+        case registers::kMotorPort: motor.WritePort(v); break;
+        case registers::kControl:
+            if ((v & bits::kBufferReset) && !(old & bits::kBufferReset)) {
                 fifo.Clear();
                 lineCounter = 0;
             }
-            if (v & 0x08) hvWasOn = true;
-            if (!(v & 0x08) && !hvStays) hvWasOn = false;
+            if (v & bits::kHighVoltageOn) hvWasOn = true;
+            if (!(v & bits::kHighVoltageOn) && !hvStays) hvWasOn = false;
             break;
-        case reg::LINE_TEST:
-            if (v == 1 && (regs[reg::LASER] & 0x40)) transport.EmitTestLine(*this);
+        case registers::kLineTest:
+            if (v == 1 && (regs[registers::kLaser] & bits::kAcquisitionOn)) transport.EmitTestLine(*this);
             break;
-        case reg::STATUS:
+        case registers::kStatus:
             statusEvents = uint8_t(statusEvents & ~v);
             regs[r] = old;
             break;
-        case reg::PORT_RELEASE:
-            if (v == 0x40) ++portReleaseWrites;
+        case registers::kPortRelease:
+            if (v == bits::kPortReleased) ++portReleaseWrites;
             break;
         default: break;
     }
@@ -146,7 +147,7 @@ void State::Write8(uint32_t r, uint8_t v) {
 
 void State::Write16(uint32_t r, uint16_t v) {
     if (!firmwareRunning) return;
-    if (r == reg::CHECKSUM) {
+    if (r == registers::kChecksum) {
         checksum = 0;
         return;
     }
@@ -156,11 +157,11 @@ void State::Write16(uint32_t r, uint16_t v) {
 
 void State::Write32(uint32_t r, uint32_t v) {
     if (!firmwareRunning) return;
-    if (r == reg::READ_POINTER) {
+    if (r == registers::kReadPointer) {
         fifo.SetReadPointer(v);
         return;
     }
-    if (r == reg::WRITE_POINTER) {
+    if (r == registers::kWritePointer) {
         if (v == 0) fifo.ResetWritePointer();
         return;
     }

@@ -1,15 +1,15 @@
 // USB access library of the scanner. A USB scanner runs the register protocol and the I2C
 // bus in its own firmware; here the emulator stands in for the device: registers through its
 // driver requests, the I2C devices on its byte-level bus.
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <mutex>
 
+#include "devicelink/block_read.h"
 #include "devicelink/driver_codes.h"
-#include "devicelink/firmware_image.h"
+#include "devicelink/firmware_download.h"
 #include "devicelink/lumorausb.h"
 #include "devicelink/registers.h"
+#include "devicelink/scan_status.h"
+#include "lumora/lumora.h"
 #include "platform/plugin_loader.h"
 
 #define USB_EXPORT extern "C" __attribute__((visibility("default")))
@@ -36,29 +36,26 @@ bool configured = false;  // the firmware configured the scanner's FPGA
 uint32_t timeoutMs = 5000;
 std::mutex busLock;       // one transfer sequence at a time
 
-constexpr int BLOCK_ATTEMPTS = 10;
+constexpr uint32_t BLOCK_ATTEMPTS = 10;
 constexpr int ACK_POLL_LIMIT = 21;
 constexpr uint8_t READ_BIT = 0x01;
 
-template <typename Fn>
-bool Resolve(void* h, const char* name, Fn* out) {
-    *out = reinterpret_cast<Fn>(platform::PluginSymbol(h, name));
-    return *out != nullptr;
-}
+using platform::ResolveSymbol;
 
 bool LoadDevice() {
     if (loaded) return true;
     void* h = platform::LoadPlugin("liblumoraemu.so");
     if (!h) return false;
     Device d{};
-    bool ok = Resolve(h, "lumora_emu_open", &d.open) & Resolve(h, "lumora_emu_request", &d.request) &
-              Resolve(h, "lumora_emu_close", &d.close) &
-              Resolve(h, "lumora_emu_wait_ms", &d.wait_ms) &
-              Resolve(h, "lumora_emu_i2c_start", &d.i2c_start) &
-              Resolve(h, "lumora_emu_i2c_write", &d.i2c_write) &
-              Resolve(h, "lumora_emu_i2c_read", &d.i2c_read) &
-              Resolve(h, "lumora_emu_i2c_stop", &d.i2c_stop) &
-              Resolve(h, "lumora_emu_motor_word", &d.motor_word);
+    bool ok = ResolveSymbol(h, "lumora_emu_open", d.open) &
+              ResolveSymbol(h, "lumora_emu_request", d.request) &
+              ResolveSymbol(h, "lumora_emu_close", d.close) &
+              ResolveSymbol(h, "lumora_emu_wait_ms", d.wait_ms) &
+              ResolveSymbol(h, "lumora_emu_i2c_start", d.i2c_start) &
+              ResolveSymbol(h, "lumora_emu_i2c_write", d.i2c_write) &
+              ResolveSymbol(h, "lumora_emu_i2c_read", d.i2c_read) &
+              ResolveSymbol(h, "lumora_emu_i2c_stop", d.i2c_stop) &
+              ResolveSymbol(h, "lumora_emu_motor_word", d.motor_word);
     if (!ok) {
         platform::UnloadPlugin(h);
         return false;
@@ -150,7 +147,7 @@ int16_t TempRead(uint8_t device) {
     return nack ? int16_t(-32768) : int16_t(uint16_t(high << 8 | low));
 }
 
-bool FirmwareRunning() {
+bool FirmwareAnswers() {
     if (!QueryConfigured()) return false;
     int before = lastError;
     lastError = 0;
@@ -159,6 +156,30 @@ bool FirmwareRunning() {
     if (before) lastError = before;
     return ok;
 }
+
+// The scanner over USB as the shared routines of the register protocol see it. Callers hold
+// busLock. A transfer that brings fewer bytes than asked for has failed.
+class UsbLink final : public devicelink::ScannerLink {
+public:
+    uint8_t RegRead(uint32_t reg) override { return Read8(reg); }
+    uint16_t RegReadShort(uint32_t reg) override { return Read16(reg); }
+    uint32_t RegReadLong(uint32_t reg) override { return Read32(reg); }
+    int RegWrite(uint32_t reg, uint8_t value) override {
+        return WriteRegister(IOCTL_WRITE8, reg, value);
+    }
+    int RegWriteLong(uint32_t reg, uint32_t value) override {
+        return WriteRegister(IOCTL_WRITE32, reg, value);
+    }
+    bool Request(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                 uint32_t* returned) override {
+        uint32_t got = 0;
+        bool ok = Transfer(code, in, inSize, out, outSize, &got);
+        if (returned) *returned = got;
+        return ok && got == outSize;
+    }
+    int RequestError() override { return LUMORAUSB_TRANSFER; }
+    bool FirmwareRunning() override { return FirmwareAnswers(); }
+};
 
 }  // namespace
 
@@ -232,41 +253,18 @@ USB_EXPORT int ReadBlock(uint16_t* buffer, uint32_t bytes, uint32_t* bytesRead) 
     if (!bytesRead) bytesRead = &unused;
     *bytesRead = 0;
     if (!buffer && bytes) return LUMORAUSB_TRANSFER;
-    uint32_t words = Read32(reg::WORDS_WAITING);
-    if (uint64_t(words) * 4 > bytes) words = bytes / 4;
-    if (words == 0) return handle ? 0 : LUMORAUSB_NOT_OPEN;
-    const uint32_t pointer = Read32(reg::READ_POINTER);
-    const uint32_t port = reg::DATA_PORT;
-    for (int attempt = 0; attempt < BLOCK_ATTEMPTS; ++attempt) {
-        uint32_t got = 0;
-        bool ok = WriteRegister(IOCTL_WRITE8, reg::CHECKSUM, uint8_t(0)) &&
-                  Transfer(IOCTL_SELECT, &port, sizeof port, nullptr, 0) &&
-                  Transfer(IOCTL_READ16, nullptr, 0, buffer, words * 4, &got) &&
-                  got == words * 4;
-        uint16_t sum = 0;
-        for (uint32_t i = 0; i < words * 2; ++i) sum = uint16_t(sum + buffer[i]);
-        if (ok && sum == Read16(reg::CHECKSUM)) {
-            *bytesRead = got;
-            return 0;
-        }
-        WriteRegister(IOCTL_WRITE32, reg::READ_POINTER, pointer);
-    }
-    return LUMORAUSB_BLOCK_CHECK;
+    UsbLink link;
+    int rc = devicelink::ReadCheckedBlock(link, buffer, bytes, bytesRead, BLOCK_ATTEMPTS, nullptr);
+    if (rc == 0 && *bytesRead == 0 && !handle) return LUMORAUSB_NOT_OPEN;
+    return rc;
 }
 
 USB_EXPORT int GetScanStatus(ScanStatus* record) {
     std::lock_guard<std::mutex> lock(busLock);
     int before = lastError;
     lastError = 0;
-    record->status = Read8(reg::STATUS);
-    record->inlet = Read8(reg::INLET);
-    record->slotLines = Read8(reg::SLOT_LINES);
-    record->reg34 = Read8(reg::STATUS34);
-    uint32_t high = Read8(reg::LINE_COUNT_HI);
-    uint32_t mid = Read8(reg::LINE_COUNT_MID);
-    uint32_t low = Read8(reg::LINE_COUNT_LO);
-    record->scanLines = high << 16 | mid << 8 | low;
-    record->wordsWaiting = Read32(reg::WORDS_WAITING);
+    UsbLink link;
+    devicelink::ReadScanStatus(link, record);
     record->error = int16_t(lastError);
     if (before) lastError = before;
     return 0;
@@ -370,21 +368,11 @@ USB_EXPORT int I2C_PROM_write(const uint8_t* buffer, uint8_t device, uint8_t fir
 USB_EXPORT int Init_Firmware(const char* path, int onlyIfNotRunning) {
     std::lock_guard<std::mutex> lock(busLock);
     if (!handle) return LUMORAUSB_NOT_OPEN;
-    if (onlyIfNotRunning && FirmwareRunning()) return 0;
-    uint32_t status = 0;
-    if (!Transfer(IOCTL_CONFIG_STATUS, nullptr, 0, &status, sizeof status))
-        return LUMORAUSB_TRANSFER;
-    if (status & STATUS_BIT_RUNNING) return -1005;
-    uint8_t* image = nullptr;
-    uint32_t length = 0;
-    int rc = ReadFirmwareImage(path, &image, &length);
-    if (rc != 0) return rc;
-    status = 0;
-    bool sent = Transfer(IOCTL_DOWNLOAD, image, length, &status, sizeof status);
-    std::free(image);
-    if (!sent) return LUMORAUSB_TRANSFER;
-    configured = (status & STATUS_BIT_RUNNING) != 0;
-    return configured ? 0 : -1004;
+    UsbLink link;
+    int rc = devicelink::InitFirmware(link, path, onlyIfNotRunning);
+    // A download that was sent tells whether the FPGA is configured now.
+    if (rc == 0 || rc == LUMORA_E_FW_NOT_RUNNING) configured = rc == 0;
+    return rc;
 }
 
 USB_EXPORT int Pentamotor_init(uint16_t speed) {

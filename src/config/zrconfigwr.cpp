@@ -11,28 +11,24 @@ zrconfigwr* generalService = nullptr;
 zrconfigwr*& Instance(ConfigServiceRole role) {
     return role == ConfigServiceRole::Firmware ? firmwareService : generalService;
 }
-
-template <typename F>
-void Bind(void* handle, F*& slot, const char* name) {
-    slot = reinterpret_cast<F*>(platform::PluginSymbol(handle, name));
-}
 }  // namespace
 
 zrconfigwr::zrconfigwr() {
     handle_ = platform::LoadPlugin(kLibrary);
     if (!handle_) return;
-    Bind(handle_, init_, "ZRCInit");
-    Bind(handle_, getVersion_, "ZRCGetVersion");
-    Bind(handle_, getCfgPath_, "ZRCGetCfgPath");
-    Bind(handle_, getNamePart_, "ZRCGetNamePart");
-    Bind(handle_, getDir_, "ZRCGetDir");
-    Bind(handle_, getLogConfiguration_, "ZRCGetLogConfiguration");
-    Bind(handle_, index2DeviceType_, "ZRCIndex2DeviceType");
-    Bind(handle_, getDeviceTypeCount_, "ZRCGetDeviceTypeCount");
-    Bind(handle_, getDeviceTypeDesc_, "ZRCGetDeviceTypeDesc");
-    Bind(handle_, replaceTemplateWithCurrentChild_, "ZRCReplaceTemplateWithCurrentChild");
-    Bind(handle_, deleteChildren_, "ZRCDeleteChildren");
-    Bind(handle_, getMethodIni_, "ZRCGetMethodIni");
+    platform::ResolveSymbol(handle_, "ZRCInit", init_);
+    platform::ResolveSymbol(handle_, "ZRCGetVersion", getVersion_);
+    platform::ResolveSymbol(handle_, "ZRCGetCfgPath", getCfgPath_);
+    platform::ResolveSymbol(handle_, "ZRCGetNamePart", getNamePart_);
+    platform::ResolveSymbol(handle_, "ZRCGetDir", getDir_);
+    platform::ResolveSymbol(handle_, "ZRCGetLogConfiguration", getLogConfiguration_);
+    platform::ResolveSymbol(handle_, "ZRCIndex2DeviceType", index2DeviceType_);
+    platform::ResolveSymbol(handle_, "ZRCGetDeviceTypeCount", getDeviceTypeCount_);
+    platform::ResolveSymbol(handle_, "ZRCGetDeviceTypeDesc", getDeviceTypeDesc_);
+    platform::ResolveSymbol(handle_, "ZRCReplaceTemplateWithCurrentChild",
+                            replaceTemplateWithCurrentChild_);
+    platform::ResolveSymbol(handle_, "ZRCDeleteChildren", deleteChildren_);
+    platform::ResolveSymbol(handle_, "ZRCGetMethodIni", getMethodIni_);
     if (init_) init_();
 }
 

@@ -9,7 +9,6 @@
 constexpr int LUMORAUSB_NO_DEVICE = -1100;     // no scanner found on the bus
 constexpr int LUMORAUSB_NOT_OPEN = -1101;      // Init_Interface has not succeeded
 constexpr int LUMORAUSB_TRANSFER = -1102;      // a transfer failed
-constexpr int LUMORAUSB_BLOCK_CHECK = -200;    // block data still wrong after the retries
 
 extern "C" {
 typedef int (*UsbInitInterfaceFn)(void);

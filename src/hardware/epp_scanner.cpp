@@ -1,11 +1,10 @@
 #include "hardware/epp_scanner.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
+#include "devicelink/block_read.h"
 #include "devicelink/driver_codes.h"
-#include "devicelink/firmware_image.h"
+#include "devicelink/firmware_download.h"
 #include "devicelink/registers.h"
 
 EPP_Scanner::EPP_Scanner() = default;
@@ -100,52 +99,12 @@ int EPP_Scanner::RegWriteLong(uint32_t reg, uint32_t value) {
 }
 
 int EPP_Scanner::ReadBlock(uint16_t* buffer, uint32_t bufferBytes, uint32_t* bytesRead) {
-    uint32_t unused = 0;
-    if (!bytesRead) bytesRead = &unused;
-    uint32_t words = RegReadLong(reg::WORDS_WAITING);
-    if (words == 0) {
-        *bytesRead = 0;
-        return 0;
-    }
-    if (uint64_t(words) * 4 > bufferBytes) words = bufferBytes / 4;
-    if (words == 0) {  // not one word fits: nothing to transfer
-        *bytesRead = 0;
-        return 0;
-    }
-    const uint32_t readPointer = RegReadLong(reg::READ_POINTER);
-    const uint32_t address = reg::DATA_PORT;
-    for (uint32_t attempt = 0;; ++attempt) {
-        RegWrite(reg::CHECKSUM, 0);
-        bool ok = Request(IOCTL_SELECT, &address, sizeof address, nullptr, 0);
-        ok = Request(IOCTL_READ16, nullptr, 0, buffer, words * 4, bytesRead) && ok;
-        uint16_t sum = 0;
-        for (uint32_t i = 0; i < words * 2; ++i) sum = uint16_t(sum + buffer[i]);
-        uint16_t hardware = RegReadShort(reg::CHECKSUM);
-        if (ok && sum == hardware) return 0;
-        RegWriteLong(reg::READ_POINTER, readPointer);
-        ++txErrors;
-        if (attempt + 1 >= maxRetries) {
-            *bytesRead = 0;
-            return -200;
-        }
-    }
+    Link link(*this);
+    return devicelink::ReadCheckedBlock(link, buffer, bufferBytes, bytesRead, maxRetries,
+                                        &txErrors);
 }
 
 int EPP_Scanner::Init_Firmware(const char* hexFile, int onlyIfNotRunning) {
-    if (onlyIfNotRunning && IsFirmwareRunning()) return 0;
-    uint32_t status = 0;
-    if (!Request(IOCTL_CONFIG_STATUS, nullptr, 0, &status, sizeof status))
-        return platform::LastError();
-    if (status & STATUS_BIT_RUNNING) return -1005;
-
-    uint8_t* image = nullptr;
-    uint32_t length = 0;
-    int rc = ReadFirmwareImage(hexFile, &image, &length);
-    if (rc != 0) return rc;
-
-    status = 0;
-    bool sent = Request(IOCTL_DOWNLOAD, image, length, &status, sizeof status);
-    std::free(image);
-    if (!sent) return platform::LastError();
-    return (status & STATUS_BIT_RUNNING) ? 0 : -1004;
+    Link link(*this);
+    return devicelink::InitFirmware(link, hexFile, onlyIfNotRunning);
 }

@@ -2,6 +2,8 @@
 // kernel driver. Everything above reaches the hardware only through these virtual operations.
 #pragma once
 #include <cstdint>
+
+#include "devicelink/scanner_link.h"
 #include "platform/driver_port.h"
 
 class EPP_Scanner {
@@ -32,4 +34,27 @@ protected:
     // One driver request; false on failure with the thread's last error set.
     bool Request(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                  uint32_t* returned = nullptr);
+
+    // This object as the shared routines of the register protocol see it: its own (virtual)
+    // register operations, its driver requests, and the thread's last error for a failed one.
+    class Link final : public devicelink::ScannerLink {
+    public:
+        explicit Link(EPP_Scanner& scanner) : s_(scanner) {}
+        uint8_t RegRead(uint32_t reg) override { return s_.RegRead(reg); }
+        uint16_t RegReadShort(uint32_t reg) override { return s_.RegReadShort(reg); }
+        uint32_t RegReadLong(uint32_t reg) override { return s_.RegReadLong(reg); }
+        int RegWrite(uint32_t reg, uint8_t value) override { return s_.RegWrite(reg, value); }
+        int RegWriteLong(uint32_t reg, uint32_t value) override {
+            return s_.RegWriteLong(reg, value);
+        }
+        bool Request(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                     uint32_t* returned) override {
+            return s_.Request(code, in, inSize, out, outSize, returned);
+        }
+        int RequestError() override { return platform::LastError(); }
+        bool FirmwareRunning() override { return s_.IsFirmwareRunning(); }
+
+    private:
+        EPP_Scanner& s_;
+    };
 };

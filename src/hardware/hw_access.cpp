@@ -2,22 +2,15 @@
 #include "lumora/lumora.h"
 
 #include "devicelink/registers.h"
+#include "devicelink/scan_status.h"
 #include "platform/clock.h"
 
 HW_access::HW_access() = default;
 HW_access::~HW_access() = default;
 
 int HW_access::GetScanStatus(ScanStatus* out) {
-    out->status = RegRead(reg::STATUS);
-    out->inlet = RegRead(reg::INLET);
-    out->slotLines = RegRead(reg::SLOT_LINES);
-    out->reg34 = RegRead(reg::STATUS34);
-    uint32_t high = RegRead(reg::LINE_COUNT_HI);
-    uint32_t mid = RegRead(reg::LINE_COUNT_MID);
-    uint32_t low = RegRead(reg::LINE_COUNT_LO);
-    out->scanLines = high << 16 | mid << 8 | low;
-    out->wordsWaiting = RegReadLong(reg::WORDS_WAITING);
-    out->error = 0;
+    Link link(*this);
+    devicelink::ReadScanStatus(link, out);
     return 0;
 }
 

@@ -4,22 +4,17 @@
 
 namespace {
 ZRIP_Wrapper* instance = nullptr;
-
-template <typename F>
-void Bind(void* handle, F& slot, const char* name) {
-    slot = reinterpret_cast<F>(platform::PluginSymbol(handle, name));
-}
 }  // namespace
 
 ZRIP_Wrapper::ZRIP_Wrapper() {
     handle_ = platform::LoadPlugin("libzrip.so");
     if (!handle_) return;
-    Bind(handle_, getVersion_, "Get_Version");
-    Bind(handle_, readImage_, "Read_Image");
-    Bind(handle_, writeImage_, "Write_Image");
-    Bind(handle_, destroyImage_, "Destroy_Image");
-    Bind(handle_, filterImage_, "SC_Filter_Image");
-    Bind(handle_, greyscaleLim_, "Opt_GreyscaleLim");
+    platform::ResolveSymbol(handle_, "Get_Version", getVersion_);
+    platform::ResolveSymbol(handle_, "Read_Image", readImage_);
+    platform::ResolveSymbol(handle_, "Write_Image", writeImage_);
+    platform::ResolveSymbol(handle_, "Destroy_Image", destroyImage_);
+    platform::ResolveSymbol(handle_, "SC_Filter_Image", filterImage_);
+    platform::ResolveSymbol(handle_, "Opt_GreyscaleLim", greyscaleLim_);
 }
 
 ZRIP_Wrapper::~ZRIP_Wrapper() { platform::UnloadPlugin(handle_); }

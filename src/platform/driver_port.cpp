@@ -36,13 +36,12 @@ void* LoadEmulator() {
     void* handle = LoadPlugin("liblumoraemu.so");
     if (!handle) return nullptr;
     EmulatorEntry e{};
-    e.open = reinterpret_cast<int (*)()>(PluginSymbol(handle, "lumora_emu_open"));
-    e.request = reinterpret_cast<int (*)(int, uint32_t, const void*, uint32_t, void*, uint32_t,
-                                         uint32_t*)>(PluginSymbol(handle, "lumora_emu_request"));
-    e.close = reinterpret_cast<void (*)(int)>(PluginSymbol(handle, "lumora_emu_close"));
-    e.wait_ms = reinterpret_cast<void (*)(uint32_t)>(PluginSymbol(handle, "lumora_emu_wait_ms"));
-    e.now_ms = reinterpret_cast<uint64_t (*)()>(PluginSymbol(handle, "lumora_emu_now_ms"));
-    if (!e.open || !e.request || !e.close || !e.wait_ms || !e.now_ms) {
+    bool ok = ResolveSymbol(handle, "lumora_emu_open", e.open) &
+              ResolveSymbol(handle, "lumora_emu_request", e.request) &
+              ResolveSymbol(handle, "lumora_emu_close", e.close) &
+              ResolveSymbol(handle, "lumora_emu_wait_ms", e.wait_ms) &
+              ResolveSymbol(handle, "lumora_emu_now_ms", e.now_ms);
+    if (!ok) {
         LogPrint(LOG_ERROR, "emulator library lacks its driver entry");
         UnloadPlugin(handle);
         return nullptr;

@@ -33,10 +33,6 @@ void* LoadPlugin(const char* name) {
     return dlopen(name, RTLD_NOW | RTLD_LOCAL);
 }
 
-void* PluginSymbol(void* handle, const char* name) {
-    return handle ? dlsym(handle, name) : nullptr;
-}
-
 void UnloadPlugin(void* handle) {
     if (handle) dlclose(handle);
 }

@@ -2,11 +2,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "devicelink/driver_codes.h"
+#include "device_map.h"
 #include "lumora_emu/driver.h"
 #include "test_util.h"
 
 using namespace emutest;
+namespace requests = lumora_emu::requests;
 
 namespace {
 
@@ -25,17 +26,17 @@ protected:
         return e;
     }
     int Write8(uint32_t reg, uint8_t v) {
-        int e = Req(IOCTL_SELECT, &reg, 4, nullptr, 0);
-        return e ? e : Req(IOCTL_WRITE8, &v, 1, nullptr, 0);
+        int e = Req(requests::kSelect, &reg, 4, nullptr, 0);
+        return e ? e : Req(requests::kWrite8, &v, 1, nullptr, 0);
     }
     uint32_t Read32(uint32_t reg) {
         uint32_t v = 0;
-        Req(IOCTL_READ32, &reg, 4, &v, 4);
+        Req(requests::kRead32, &reg, 4, &v, 4);
         return v;
     }
     uint16_t Read16(uint32_t reg) {
         uint16_t v = 0;
-        Req(IOCTL_READ16, &reg, 4, &v, 2);
+        Req(requests::kRead16, &reg, 4, &v, 2);
         return v;
     }
     int h = 0;
@@ -46,12 +47,12 @@ TEST_F(DriverTest, WrongSizesAreRefusedUnknownCodesToo) {
     uint32_t reg = 0xF8;
     struct Case { uint32_t code; uint32_t in, out; };
     const Case bad[] = {
-        {IOCTL_PORT_INFO, 0, 15},       {IOCTL_PORT_INFO, 4, 16},   {IOCTL_INTERFACE_STATUS, 0, 3},
-        {IOCTL_CONFIG_STATUS, 0, 2},    {IOCTL_DOWNLOAD, 0, 4},     {IOCTL_DOWNLOAD, 8, 3},
-        {IOCTL_SELECT, 2, 0},           {IOCTL_SELECT, 4, 4},       {IOCTL_READ8, 4, 0},
-        {IOCTL_READ8, 3, 1},            {IOCTL_READ16, 4, 1},       {IOCTL_READ32, 4, 3},
-        {IOCTL_READ32, 8, 4},           {IOCTL_WRITE8, 2, 0},       {IOCTL_WRITE16, 1, 0},
-        {IOCTL_WRITE32, 2, 0},          {IOCTL_CLAIM_PORT, 4, 0},   {IOCTL_RELEASE_PORT, 0, 4},
+        {requests::kPortInfo, 0, 15}, {requests::kPortInfo, 4, 16}, {requests::kInterfaceStatus, 0, 3},
+        {requests::kConfigStatus, 0, 2}, {requests::kDownload, 0, 4}, {requests::kDownload, 8, 3},
+        {requests::kSelect, 2, 0}, {requests::kSelect, 4, 4}, {requests::kRead8, 4, 0},
+        {requests::kRead8, 3, 1}, {requests::kRead16, 4, 1}, {requests::kRead32, 4, 3},
+        {requests::kRead32, 8, 4}, {requests::kWrite8, 2, 0}, {requests::kWrite16, 1, 0},
+        {requests::kWrite32, 2, 0}, {requests::kClaimPort, 4, 0}, {requests::kReleasePort, 0, 4},
     };
     std::memcpy(buf, &reg, 4);
     for (const Case& c : bad) {
@@ -60,8 +61,8 @@ TEST_F(DriverTest, WrongSizesAreRefusedUnknownCodesToo) {
         EXPECT_EQ(ret, 0u);
     }
     EXPECT_EQ(Req(0x22204C, nullptr, 0, nullptr, 0), ENOTTY);
-    EXPECT_EQ(Req(IOCTL_READ8, nullptr, 4, buf, 1), EFAULT);
-    EXPECT_EQ(lumora_emu_request(h + 100, IOCTL_CLAIM_PORT, nullptr, 0, nullptr, 0, nullptr), EBADF);
+    EXPECT_EQ(Req(requests::kRead8, nullptr, 4, buf, 1), EFAULT);
+    EXPECT_EQ(lumora_emu_request(h + 100, requests::kClaimPort, nullptr, 0, nullptr, 0, nullptr), EBADF);
 }
 
 TEST_F(DriverTest, SelectThenWriteAndReadsCarryTheirAddress) {
@@ -69,13 +70,13 @@ TEST_F(DriverTest, SelectThenWriteAndReadsCarryTheirAddress) {
     uint32_t reg = 0x90;
     uint8_t v = 0;
     uint32_t ret = 0;
-    EXPECT_EQ(Req(IOCTL_READ8, &reg, 4, &v, 1, &ret), 0);
+    EXPECT_EQ(Req(requests::kRead8, &reg, 4, &v, 1, &ret), 0);
     EXPECT_EQ(v, 0x5A);
     EXPECT_EQ(ret, 1u);
     uint16_t w = 0x1234;
     uint32_t c0 = 0xC0;
-    ASSERT_EQ(Req(IOCTL_SELECT, &c0, 4, nullptr, 0), 0);
-    ASSERT_EQ(Req(IOCTL_WRITE16, &w, 2, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kSelect, &c0, 4, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kWrite16, &w, 2, nullptr, 0), 0);
     EXPECT_EQ(dev.PeekRegister(0xC0), 0x34);  // low byte first
     EXPECT_EQ(dev.PeekRegister(0xC1), 0x12);
     // A port release writes 0x40 to 0xFF, counted for inspection.
@@ -94,10 +95,10 @@ TEST_F(DriverTest, BlockReadDeliversWaitingWordsWithChecksum) {
 
     Write8(0x20, 0);
     uint32_t zero = 0;
-    ASSERT_EQ(Req(IOCTL_SELECT, &zero, 4, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kSelect, &zero, 4, nullptr, 0), 0);
     std::vector<uint32_t> got(64, 0);
     uint32_t ret = 0;
-    ASSERT_EQ(Req(IOCTL_READ16, nullptr, 0, got.data(), 64 * 4 - 2, &ret), 0);  // 63 whole words fit
+    ASSERT_EQ(Req(requests::kRead16, nullptr, 0, got.data(), 64 * 4 - 2, &ret), 0);  // 63 whole words fit
     EXPECT_EQ(ret, 63u * 4);
     uint16_t sum = 0;
     for (int i = 0; i < 63; ++i) {
@@ -110,18 +111,18 @@ TEST_F(DriverTest, BlockReadDeliversWaitingWordsWithChecksum) {
 
     // Rewind: the same words come again.
     uint32_t r8 = 0x08;
-    ASSERT_EQ(Req(IOCTL_SELECT, &r8, 4, nullptr, 0), 0);
-    ASSERT_EQ(Req(IOCTL_WRITE32, &p, 4, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kSelect, &r8, 4, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kWrite32, &p, 4, nullptr, 0), 0);
     EXPECT_EQ(Read32(0x33), 100u);
     Write8(0x20, 0);
-    ASSERT_EQ(Req(IOCTL_SELECT, &zero, 4, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kSelect, &zero, 4, nullptr, 0), 0);
     std::vector<uint32_t> all(200, 0);
-    ASSERT_EQ(Req(IOCTL_READ16, nullptr, 0, all.data(), 200 * 4, &ret), 0);
+    ASSERT_EQ(Req(requests::kRead16, nullptr, 0, all.data(), 200 * 4, &ret), 0);
     EXPECT_EQ(ret, 400u);  // no more than waiting
     EXPECT_TRUE(std::equal(words.begin(), words.end(), all.begin()));
 
     // Nothing waiting: nothing transferred.
-    ASSERT_EQ(Req(IOCTL_READ16, nullptr, 0, all.data(), 200 * 4, &ret), 0);
+    ASSERT_EQ(Req(requests::kRead16, nullptr, 0, all.data(), 200 * 4, &ret), 0);
     EXPECT_EQ(ret, 0u);
 }
 
@@ -131,16 +132,16 @@ TEST_F(DriverTest, CorruptedTransfersDisagreeWithTheirChecksum) {
     uint32_t zero = 0, p = Read32(0x08);
     for (int attempt = 0; attempt < 3; ++attempt) {
         Write8(0x20, 0);
-        Req(IOCTL_SELECT, &zero, 4, nullptr, 0);
+        Req(requests::kSelect, &zero, 4, nullptr, 0);
         uint32_t got[2] = {};
         uint32_t ret = 0;
-        ASSERT_EQ(Req(IOCTL_READ16, nullptr, 0, got, 8, &ret), 0);
+        ASSERT_EQ(Req(requests::kRead16, nullptr, 0, got, 8, &ret), 0);
         ASSERT_EQ(ret, 8u);
         uint16_t sum = uint16_t(0x1111 + 0x2222 + 0x3333 + 0x4444);
         EXPECT_EQ(Read16(0x20) == sum, attempt == 2) << attempt;
         uint32_t r8 = 0x08;
-        Req(IOCTL_SELECT, &r8, 4, nullptr, 0);
-        Req(IOCTL_WRITE32, &p, 4, nullptr, 0);
+        Req(requests::kSelect, &r8, 4, nullptr, 0);
+        Req(requests::kWrite32, &p, 4, nullptr, 0);
     }
     EXPECT_EQ(dev.BlockTransfers(), 3u);
 }
@@ -148,40 +149,40 @@ TEST_F(DriverTest, CorruptedTransfersDisagreeWithTheirChecksum) {
 TEST_F(DriverTest, FirmwareDownloadStartsTheDevice) {
     dev.SetFirmwareRunning(false);
     uint32_t st = 0, ret = 0;
-    ASSERT_EQ(Req(IOCTL_INTERFACE_STATUS, nullptr, 0, &st, 4), 0);
+    ASSERT_EQ(Req(requests::kInterfaceStatus, nullptr, 0, &st, 4), 0);
     EXPECT_EQ(st & 0x10, 0u);
-    ASSERT_EQ(Req(IOCTL_CONFIG_STATUS, nullptr, 0, &st, 4), 0);
+    ASSERT_EQ(Req(requests::kConfigStatus, nullptr, 0, &st, 4), 0);
     EXPECT_EQ(st & 0x10, 0u);
     std::vector<uint8_t> image(300, 0xA5);
-    ASSERT_EQ(Req(IOCTL_DOWNLOAD, image.data(), uint32_t(image.size()), &st, 4, &ret), 0);
+    ASSERT_EQ(Req(requests::kDownload, image.data(), uint32_t(image.size()), &st, 4, &ret), 0);
     EXPECT_EQ(ret, 4u);
     EXPECT_EQ(st & 0x10, 0x10u);
     EXPECT_EQ(dev.LastFirmwareImage(), image);
-    ASSERT_EQ(Req(IOCTL_INTERFACE_STATUS, nullptr, 0, &st, 4), 0);
+    ASSERT_EQ(Req(requests::kInterfaceStatus, nullptr, 0, &st, 4), 0);
     EXPECT_EQ(st & 0x10, 0x10u);
     uint32_t f8 = 0xF8;
     uint8_t v = 0xFF;
-    Req(IOCTL_READ8, &f8, 4, &v, 1);
+    Req(requests::kRead8, &f8, 4, &v, 1);
     EXPECT_EQ(v, 0);
 
     dev.SetDownloadFails(true);
-    ASSERT_EQ(Req(IOCTL_DOWNLOAD, image.data(), uint32_t(image.size()), &st, 4), 0);
+    ASSERT_EQ(Req(requests::kDownload, image.data(), uint32_t(image.size()), &st, 4), 0);
     EXPECT_EQ(st & 0x10, 0u);
     EXPECT_FALSE(dev.FirmwareRunning());
 
     dev.SetConfigStatusBit4(true);
-    ASSERT_EQ(Req(IOCTL_CONFIG_STATUS, nullptr, 0, &st, 4), 0);
+    ASSERT_EQ(Req(requests::kConfigStatus, nullptr, 0, &st, 4), 0);
     EXPECT_EQ(st & 0x10, 0x10u);
 }
 
 TEST_F(DriverTest, PortInfoClaimAndRelease) {
     uint8_t info[20];
     uint32_t ret = 0;
-    ASSERT_EQ(Req(IOCTL_PORT_INFO, nullptr, 0, info, 20, &ret), 0);
+    ASSERT_EQ(Req(requests::kPortInfo, nullptr, 0, info, 20, &ret), 0);
     EXPECT_EQ(ret, 16u);
-    ASSERT_EQ(Req(IOCTL_CLAIM_PORT, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kClaimPort, nullptr, 0, nullptr, 0), 0);
     EXPECT_TRUE(dev.PortClaimed());
-    ASSERT_EQ(Req(IOCTL_RELEASE_PORT, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Req(requests::kReleasePort, nullptr, 0, nullptr, 0), 0);
     EXPECT_FALSE(dev.PortClaimed());
 }
 

@@ -4,11 +4,12 @@
 #include <cstring>
 #include <map>
 
-#include "devicelink/driver_codes.h"
+#include "device_map.h"
 #include "lumora_emu/driver.h"
 #include "test_util.h"
 
 using namespace emutest;
+namespace requests = lumora_emu::requests;
 
 namespace {
 
@@ -79,9 +80,9 @@ protected:
     }
     void Drain(std::vector<uint32_t>& into) {
         uint32_t zero = 0, ret = 0;
-        lumora_emu_request(h, IOCTL_SELECT, &zero, 4, nullptr, 0, nullptr);
+        lumora_emu_request(h, requests::kSelect, &zero, 4, nullptr, 0, nullptr);
         std::vector<uint32_t> buf(10240);
-        lumora_emu_request(h, IOCTL_READ16, nullptr, 0, buf.data(), uint32_t(buf.size() * 4), &ret);
+        lumora_emu_request(h, requests::kRead16, nullptr, 0, buf.data(), uint32_t(buf.size() * 4), &ret);
         into.insert(into.end(), buf.begin(), buf.begin() + ret / 4);
     }
     // Polls as a status loop does, until every plate is through (or a poll limit).

@@ -58,8 +58,6 @@ std::string Library::directory() const {
     return slash == std::string::npos ? "" : path_.substr(0, slash + 1);
 }
 
-void* Library::symbol(const char* name) {
-    void* found = handle_ ? dlsym(handle_, name) : nullptr;
-    if (!found) error_ = std::string("liblumora.so does not export ") + name;
-    return found;
+void Library::missing(const char* name) {
+    error_ = std::string("liblumora.so does not export ") + name;
 }

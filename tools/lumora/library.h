@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lumora/lumora.h"
+#include "platform/plugin_loader.h"
 
 class Library {
 public:
@@ -16,14 +17,17 @@ public:
     const std::string& path() const { return path_; }
     std::string directory() const;
 
-    // An exported name, or null (with error() set).
-    void* symbol(const char* name);
+    // An exported function with its declared type, or null (with error() set).
     template <typename F>
     F* function(const char* name) {
-        return reinterpret_cast<F*>(symbol(name));
+        F* found = nullptr;
+        if (!platform::ResolveSymbol(handle_, name, found)) missing(name);
+        return found;
     }
 
 private:
+    void missing(const char* name);
+
     void* handle_ = nullptr;
     std::string path_;
     std::string error_;

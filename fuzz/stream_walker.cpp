@@ -12,6 +12,7 @@
 
 #include "config/log_configuration.h"
 #include "platform/log_channel.h"
+#include "common/temp_dir.h"
 #include "common/working_settings.h"
 #include "config/scanner_settings.h"
 #include "common/chunk_scanner.h"
@@ -22,24 +23,16 @@ namespace {
 using FuzzScanner = ChunkScanner;
 
 const std::string& WorkDir() {
-    static const std::string* dir = new std::string([] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lumora-fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(WorkDir(), ec);
-        });
+    static TempDir dir;  // removed when the process ends
+    static const bool quiet = [] {
+        if (dir.path().empty()) std::abort();
         // A quiet log channel: nothing at all is written.
-        const std::string service = pattern + "/zrconfig.ini";
-        if (FILE* f = std::fopen(service.c_str(), "w")) {
-            std::fputs("[Log]\nTarget=stderr\nLevel=0\n", f);
-            std::fclose(f);
-        }
-        setenv("LUMORA_ZRCONFIG", service.c_str(), 1);
+        setenv("LUMORA_ZRCONFIG", dir.write("zrconfig.ini", "[Log]\nTarget=stderr\nLevel=0\n").c_str(), 1);
         RebuildLogChannel();
-        return pattern;
-    }());
-    return *dir;
+        return true;
+    }();
+    (void)quiet;
+    return dir.path();
 }
 
 // One scanner object for all runs (the tables are large); its files stay open.

@@ -10,26 +10,13 @@
 #include "devicelink/registers.h"
 #include "devicelink/scan_status.h"
 #include "lumora/lumora.h"
-#include "platform/plugin_loader.h"
+#include "platform/emulator_entry.h"
 
 #define USB_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
-struct Device {
-    int (*open)();
-    int (*request)(int, uint32_t, const void*, uint32_t, void*, uint32_t, uint32_t*);
-    void (*close)(int);
-    void (*wait_ms)(uint32_t);
-    int (*i2c_start)(uint8_t);
-    int (*i2c_write)(uint8_t);
-    uint8_t (*i2c_read)(int);
-    void (*i2c_stop)();
-    void (*motor_word)(uint16_t);
-};
-
-Device dev{};
-bool loaded = false;
+const platform::EmulatorEntry* emu = nullptr;  // the device behind the bus
 int handle = 0;           // 0 = not open
 int lastError = 0;        // first failure since the last reset
 bool configured = false;  // the firmware configured the scanner's FPGA
@@ -40,29 +27,9 @@ constexpr uint32_t BLOCK_ATTEMPTS = 10;
 constexpr int ACK_POLL_LIMIT = 21;
 constexpr uint8_t READ_BIT = 0x01;
 
-using platform::ResolveSymbol;
-
 bool LoadDevice() {
-    if (loaded) return true;
-    void* h = platform::LoadPlugin("liblumoraemu.so");
-    if (!h) return false;
-    Device d{};
-    bool ok = ResolveSymbol(h, "lumora_emu_open", d.open) &
-              ResolveSymbol(h, "lumora_emu_request", d.request) &
-              ResolveSymbol(h, "lumora_emu_close", d.close) &
-              ResolveSymbol(h, "lumora_emu_wait_ms", d.wait_ms) &
-              ResolveSymbol(h, "lumora_emu_i2c_start", d.i2c_start) &
-              ResolveSymbol(h, "lumora_emu_i2c_write", d.i2c_write) &
-              ResolveSymbol(h, "lumora_emu_i2c_read", d.i2c_read) &
-              ResolveSymbol(h, "lumora_emu_i2c_stop", d.i2c_stop) &
-              ResolveSymbol(h, "lumora_emu_motor_word", d.motor_word);
-    if (!ok) {
-        platform::UnloadPlugin(h);
-        return false;
-    }
-    dev = d;
-    loaded = true;
-    return true;
+    if (!emu) emu = platform::Emulator();
+    return emu != nullptr;
 }
 
 void Fail(int code) {
@@ -77,7 +44,7 @@ bool Transfer(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_
         return false;
     }
     uint32_t got = 0;
-    if (dev.request(handle, code, in, inSize, out, outSize, &got) != 0) {
+    if (emu->request(handle, code, in, inSize, out, outSize, &got) != 0) {
         Fail(LUMORAUSB_TRANSFER);
         return false;
     }
@@ -128,22 +95,22 @@ bool BusReady() {
 
 // Start and device address with acknowledge polling for a device in its write cycle.
 bool AddressWithPolling(uint8_t device) {
-    if (dev.i2c_start(device) == 0) return true;
+    if (emu->i2c_start(device) == 0) return true;
     for (int repeat = 1; repeat <= ACK_POLL_LIMIT + 1; ++repeat) {
-        dev.wait_ms(1);
-        if (dev.i2c_start(device) == 0 && repeat <= ACK_POLL_LIMIT) return true;
+        emu->wait_ms(1);
+        if (emu->i2c_start(device) == 0 && repeat <= ACK_POLL_LIMIT) return true;
     }
     return false;
 }
 
 int16_t TempRead(uint8_t device) {
-    dev.i2c_stop();
-    int nack = dev.i2c_start(device);
-    nack |= dev.i2c_write(0);
-    nack |= dev.i2c_start(device | READ_BIT);
-    uint8_t high = dev.i2c_read(1);
-    uint8_t low = dev.i2c_read(0);
-    dev.i2c_stop();
+    emu->i2c_stop();
+    int nack = emu->i2c_start(device);
+    nack |= emu->i2c_write(0);
+    nack |= emu->i2c_start(device | READ_BIT);
+    uint8_t high = emu->i2c_read(1);
+    uint8_t low = emu->i2c_read(0);
+    emu->i2c_stop();
     return nack ? int16_t(-32768) : int16_t(uint16_t(high << 8 | low));
 }
 
@@ -187,7 +154,7 @@ USB_EXPORT int Init_Interface(void) {
     std::lock_guard<std::mutex> lock(busLock);
     if (handle) return 0;
     if (!LoadDevice()) return LUMORAUSB_NO_DEVICE;
-    int h = dev.open();
+    int h = emu->open();
     if (h <= 0) return LUMORAUSB_NO_DEVICE;
     handle = h;
     lastError = 0;
@@ -197,7 +164,7 @@ USB_EXPORT int Init_Interface(void) {
 
 USB_EXPORT int Free_Interface(void) {
     std::lock_guard<std::mutex> lock(busLock);
-    if (handle) dev.close(handle);
+    if (handle) emu->close(handle);
     handle = 0;
     configured = false;
     return 0;
@@ -281,23 +248,23 @@ USB_EXPORT uint32_t Anz_ScanLine(void) {
 USB_EXPORT uint8_t I2C_ADCread(uint8_t device, uint8_t channel) {
     std::lock_guard<std::mutex> lock(busLock);
     if (channel > 3 || !BusReady()) return 0;
-    dev.i2c_start(device);
-    dev.i2c_write(0x40 | channel);
-    dev.i2c_stop();
-    dev.i2c_start(device | READ_BIT);
-    dev.i2c_read(1);  // the previous conversion
-    uint8_t value = dev.i2c_read(0);
-    dev.i2c_stop();
+    emu->i2c_start(device);
+    emu->i2c_write(0x40 | channel);
+    emu->i2c_stop();
+    emu->i2c_start(device | READ_BIT);
+    emu->i2c_read(1);  // the previous conversion
+    uint8_t value = emu->i2c_read(0);
+    emu->i2c_stop();
     return value;
 }
 
 USB_EXPORT int I2C_DACout(uint8_t device, uint8_t value) {
     std::lock_guard<std::mutex> lock(busLock);
     if (!BusReady()) return -1007;
-    int nack = dev.i2c_start(device);
-    nack |= dev.i2c_write(0x40);
-    nack |= dev.i2c_write(value);
-    dev.i2c_stop();
+    int nack = emu->i2c_start(device);
+    nack |= emu->i2c_write(0x40);
+    nack |= emu->i2c_write(value);
+    emu->i2c_stop();
     return nack ? -1007 : 0;
 }
 
@@ -312,14 +279,14 @@ USB_EXPORT int I2C_TEMPinit(uint8_t device, int16_t limit) {
         {2, uint8_t(hysteresis >> 8), uint8_t(l), 3},
         {0, 0, 0, 1},
     };
-    dev.i2c_stop();
+    emu->i2c_stop();
     for (const auto& w : writes) {  // pointer, data..., byte count in [3]
-        dev.i2c_start(device);
-        for (int i = 0; i < w[3]; ++i) dev.i2c_write(w[i]);
-        dev.i2c_stop();
+        emu->i2c_start(device);
+        for (int i = 0; i < w[3]; ++i) emu->i2c_write(w[i]);
+        emu->i2c_stop();
     }
     TempRead(device);
-    dev.wait_ms(150);
+    emu->wait_ms(150);
     return 0;
 }
 
@@ -332,15 +299,15 @@ USB_EXPORT int16_t I2C_TEMPread(uint8_t device) {
 USB_EXPORT int I2C_PROM_read(uint8_t* buffer, uint8_t device, uint8_t first, uint8_t last) {
     std::lock_guard<std::mutex> lock(busLock);
     if (!BusReady()) return -1007;
-    dev.i2c_start(device);
-    dev.i2c_write(first);
-    if (dev.i2c_start(device | READ_BIT) != 0) {
-        dev.i2c_stop();
+    emu->i2c_start(device);
+    emu->i2c_write(first);
+    if (emu->i2c_start(device | READ_BIT) != 0) {
+        emu->i2c_stop();
         return -1007;
     }
-    for (int a = first; a <= last; ++a) buffer[a - first] = dev.i2c_read(1);
-    dev.i2c_read(0);
-    dev.i2c_stop();
+    for (int a = first; a <= last; ++a) buffer[a - first] = emu->i2c_read(1);
+    emu->i2c_read(0);
+    emu->i2c_stop();
     return 0;
 }
 
@@ -351,15 +318,15 @@ USB_EXPORT int I2C_PROM_write(const uint8_t* buffer, uint8_t device, uint8_t fir
     if (device == i2c::IDPROM) WriteRegister(IOCTL_WRITE8, reg::EEPROM_WE, uint8_t(0x0A));
     int result = 0;
     for (int a = first; a <= last; ++a) {
-        dev.i2c_stop();
+        emu->i2c_stop();
         if (!AddressWithPolling(device)) {
             WriteRegister(IOCTL_WRITE8, reg::EEPROM_WE, uint8_t(0));
             return -1007;
         }
-        if (dev.i2c_write(uint8_t(a))) result = -1007;
-        if (dev.i2c_write(buffer[a - first])) result = -1007;
-        dev.i2c_stop();
-        dev.wait_ms(1);
+        if (emu->i2c_write(uint8_t(a))) result = -1007;
+        if (emu->i2c_write(buffer[a - first])) result = -1007;
+        emu->i2c_stop();
+        emu->wait_ms(1);
     }
     WriteRegister(IOCTL_WRITE8, reg::EEPROM_WE, uint8_t(0));
     return result;
@@ -379,11 +346,11 @@ USB_EXPORT int Pentamotor_init(uint16_t speed) {
     std::lock_guard<std::mutex> lock(busLock);
     if (!BusReady()) return LUMORAUSB_NOT_OPEN;
     if (speed == 0) {
-        dev.motor_word(6819);
+        emu->motor_word(6819);
         return 0;
     }
     uint16_t word = uint16_t(4223 - 6000000 / int(speed));
-    dev.motor_word(word);
-    dev.motor_word(word);
+    emu->motor_word(word);
+    emu->motor_word(word);
     return 0;
 }

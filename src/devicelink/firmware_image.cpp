@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "devicelink/firmware_image.h"
+#include "lumora/lumora.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ int ParseHexFile(const char* path, uint8_t** image, uint32_t* length) {
     *image = nullptr;
     *length = 0;
     FILE* f = path ? std::fopen(path, "r") : nullptr;
-    if (!f) return -1002;
+    if (!f) return LUMORA_E_FW_FILE;
 
     uint8_t* data = nullptr;
     uint32_t size = 0;
@@ -56,14 +57,14 @@ int ParseHexFile(const char* path, uint8_t** image, uint32_t* length) {
         if (sum != 0) {
             std::free(data);
             std::fclose(f);
-            return -1003;
+            return LUMORA_E_FW_CHECKSUM;
         }
         if (head[3] == 0x00 && head[0] > 0) {
             if (size + head[0] > capacity) {
                 if (size > 0x40000000u) {  // no firmware is this large
                     std::free(data);
                     std::fclose(f);
-                    return -100;
+                    return LUMORA_E_NO_MEMORY;
                 }
                 uint32_t grown = capacity ? capacity * 2 : 4096;
                 while (grown < size + head[0]) grown *= 2;
@@ -71,7 +72,7 @@ int ParseHexFile(const char* path, uint8_t** image, uint32_t* length) {
                 if (!bigger) {
                     std::free(data);
                     std::fclose(f);
-                    return -100;
+                    return LUMORA_E_NO_MEMORY;
                 }
                 data = bigger;
                 capacity = grown;
@@ -98,7 +99,7 @@ int ReadFirmwareImage(const char* path, uint8_t** image, uint32_t* length) {
     auto* padded = static_cast<uint8_t*>(std::realloc(parsed, size_t(parsedLength) + 20));
     if (!padded) {
         std::free(parsed);
-        return -100;
+        return LUMORA_E_NO_MEMORY;
     }
     std::memset(padded + parsedLength, 0, 20);
     *image = padded;

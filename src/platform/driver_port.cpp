@@ -12,7 +12,7 @@
 
 #include "platform/log_channel.h"
 #include "platform/clock.h"
-#include "platform/plugin_loader.h"
+#include "platform/emulator_entry.h"
 
 namespace platform {
 
@@ -20,37 +20,7 @@ namespace {
 
 thread_local int lastError = 0;
 
-// The emulator's C entry, resolved from liblumoraemu.so.
-struct EmulatorEntry {
-    int (*open)();
-    int (*request)(int, uint32_t, const void*, uint32_t, void*, uint32_t, uint32_t*);
-    void (*close)(int);
-    void (*wait_ms)(uint32_t);
-    uint64_t (*now_ms)();
-};
-
-EmulatorEntry emulator{};
 ClockBackend emulatorClock{};
-
-void* LoadEmulator() {
-    void* handle = LoadPlugin("liblumoraemu.so");
-    if (!handle) return nullptr;
-    EmulatorEntry e{};
-    bool ok = ResolveSymbol(handle, "lumora_emu_open", e.open) &
-              ResolveSymbol(handle, "lumora_emu_request", e.request) &
-              ResolveSymbol(handle, "lumora_emu_close", e.close) &
-              ResolveSymbol(handle, "lumora_emu_wait_ms", e.wait_ms) &
-              ResolveSymbol(handle, "lumora_emu_now_ms", e.now_ms);
-    if (!ok) {
-        LogPrint(LOG_ERROR, "emulator library lacks its driver entry");
-        UnloadPlugin(handle);
-        return nullptr;
-    }
-    emulator = e;
-    emulatorClock.wait_ms = e.wait_ms;
-    emulatorClock.now_ms = e.now_ms;
-    return handle;
-}
 
 // A device node driven with ioctl: the request number is the driver code, the argument a
 // DriverIoctl.
@@ -88,13 +58,17 @@ private:
 // The emulator's driver adaptor in the same process. Its waits advance emulated time.
 class EmulatorPort : public DriverPort {
 public:
-    explicit EmulatorPort(int handle) : handle_(handle) { SetClockBackend(&emulatorClock); }
-    ~EmulatorPort() override { emulator.close(handle_); }
+    EmulatorPort(const EmulatorEntry* emulator, int handle) : emulator_(emulator), handle_(handle) {
+        emulatorClock.wait_ms = emulator->wait_ms;
+        emulatorClock.now_ms = emulator->now_ms;
+        SetClockBackend(&emulatorClock);
+    }
+    ~EmulatorPort() override { emulator_->close(handle_); }
 
     bool Request(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                  uint32_t* bytesReturned) override {
         uint32_t returned = 0;
-        int rc = emulator.request(handle_, code, in, in ? inSize : 0, out, out ? outSize : 0,
+        int rc = emulator_->request(handle_, code, in, in ? inSize : 0, out, out ? outSize : 0,
                                   &returned);
         if (bytesReturned) *bytesReturned = rc == 0 ? returned : 0;
         if (rc != 0) {
@@ -106,6 +80,7 @@ public:
     const char* Name() const override { return "emulator"; }
 
 private:
+    const EmulatorEntry* emulator_;
     int handle_;
 };
 
@@ -114,27 +89,21 @@ private:
 int LastError() { return lastError; }
 void SetLastError(int error) { lastError = error; }
 
-void* EmulatorLibrary() {
-    static std::once_flag once;
-    static void* handle = nullptr;
-    std::call_once(once, [] { handle = LoadEmulator(); });
-    return handle;
-}
-
 DriverPort* DriverPort::Open() {
     const char* configured = std::getenv("LUMORA_EPP_DEVICE");
     if (configured && std::strcmp(configured, "emulator") == 0) {
-        if (!EmulatorLibrary()) {
+        const EmulatorEntry* emulator = Emulator();
+        if (!emulator) {
             LogPrint(LOG_ERROR, "can't load the scanner emulator liblumoraemu.so");
             SetLastError(ENOENT);
             return nullptr;
         }
-        int handle = emulator.open();
+        int handle = emulator->open();
         if (handle <= 0) {
             SetLastError(handle < 0 ? -handle : ENODEV);
             return nullptr;
         }
-        return new EmulatorPort(handle);
+        return new EmulatorPort(emulator, handle);
     }
     const char* path = (configured && *configured) ? configured : LUMORA_DEFAULT_DEVICE;
     // Only ioctl is used: read access is enough where write access is not granted.

@@ -38,8 +38,4 @@ public:
 int LastError();
 void SetLastError(int error);
 
-// The emulator's shared library, when the configured device names it: loaded once per
-// process, beside liblumora.so first. Null when it cannot be loaded.
-void* EmulatorLibrary();
-
 }  // namespace platform

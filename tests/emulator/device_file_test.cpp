@@ -42,7 +42,7 @@ TEST_F(DeviceFileTest, DefaultDeviceIsAConsistentMainModel) {
 
 TEST_F(DeviceFileTest, KeysOverrideTheDefaults) {
     TempDir tmp;
-    WriteFile(tmp.File("dev.ini"),
+    WriteFile(tmp.file("dev.ini"),
               "; a second-model scanner\n"
               "[Device]\nModel=second\nSerial=CX-77\nFeatures=0x0113\nSlotMask=3\nPmtHV=900\n"
               "PmtCorrectionA=1.25\n"
@@ -51,7 +51,7 @@ TEST_F(DeviceFileTest, KeysOverrideTheDefaults) {
               "[Sensors]\nLaserSensor=0\n"
               "[Clock]\nMode=fast\nFactor=20\n");
     std::vector<std::string> warnings;
-    ASSERT_TRUE(dev.LoadDescription(tmp.File("dev.ini"), nullptr, &warnings));
+    ASSERT_TRUE(dev.LoadDescription(tmp.file("dev.ini"), nullptr, &warnings));
     EXPECT_TRUE(warnings.empty()) << warnings[0];
     EXPECT_EQ(dev.GetModel(), lumora_emu::Model::Second);
     auto p = dev.Idprom();
@@ -103,7 +103,7 @@ TEST_F(DeviceFileTest, WrongFilesGiveDefaultsOrAClearError) {
     EXPECT_NE(error.find("/nonexistent/dir/device.ini"), std::string::npos);
     EXPECT_EQ(U16(dev.Idprom(), 144), 1);
     TempDir tmp;
-    EXPECT_FALSE(dev.LoadDescription(tmp.path, &error));  // a directory
+    EXPECT_FALSE(dev.LoadDescription(tmp.path(), &error));  // a directory
 }
 
 TEST_F(DeviceFileTest, ChecksumCanBeLeftWrongAndSerialIsCut) {

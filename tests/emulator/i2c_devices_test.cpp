@@ -75,13 +75,13 @@ TEST_F(I2cDeviceTest, RepeatedStartWithoutStopWritesNothing) {
 
 TEST_F(I2cDeviceTest, EepromContentsPersistInTheirFile) {
     TempDir tmp;
-    std::string file = tmp.File("eeprom.bin");
-    WriteFile(tmp.File("dev.ini"), "[Eeprom]\nFile=" + file + "\n");
-    ASSERT_TRUE(dev.LoadDescription(tmp.File("dev.ini")));
+    std::string file = tmp.file("eeprom.bin");
+    WriteFile(tmp.file("dev.ini"), "[Eeprom]\nFile=" + file + "\n");
+    ASSERT_TRUE(dev.LoadDescription(tmp.file("dev.ini")));
     dev.SetFirmwareRunning(true);
     ASSERT_TRUE(WriteProm(0xAA, 0x03, 0x5C));
     // A new process: the device is built again from the same description.
-    ASSERT_TRUE(dev.LoadDescription(tmp.File("dev.ini")));
+    ASSERT_TRUE(dev.LoadDescription(tmp.file("dev.ini")));
     EXPECT_EQ(dev.Datprom()[0x03], 0x5C);
     FILE* f = std::fopen(file.c_str(), "rb");
     ASSERT_NE(f, nullptr);
@@ -191,7 +191,7 @@ namespace {
 
 TEST_F(I2cDeviceTest, ForeignFileIsNotTakenAsEepromContents) {
     TempDir tmp;
-    std::string file = tmp.File("notes.txt");
+    std::string file = tmp.file("notes.txt");
     WriteFile(file, "precious text\n");
     dev.LoadDescriptionText("[Eeprom]\nFile=" + file + "\n");
     dev.SetFirmwareRunning(true);

@@ -250,9 +250,9 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
     put16(4);
     put16(2);
     for (uint16_t v : {1, 2, 3, 4, 500, 600, 700, 0xFFFF}) put16(v);
-    WriteFile(tmp.File("plate.xyz"), raw);
+    WriteFile(tmp.file("plate.xyz"), raw);
     lumora_emu::PlateSpec entry;
-    entry.image = tmp.File("plate.xyz");
+    entry.image = tmp.file("plate.xyz");
     lumora_emu::PlateImage im;
     std::string error;
     ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(entry, &im, &error)) << error;
@@ -261,8 +261,8 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
     EXPECT_EQ(im.At(3, 1), 0xFFFF);
     EXPECT_EQ(im.At(0, 1), 500);
 
-    WriteFile(tmp.File("short.xyz"), raw.substr(0, 10));
-    entry.image = tmp.File("short.xyz");
+    WriteFile(tmp.file("short.xyz"), raw.substr(0, 10));
+    entry.image = tmp.file("short.xyz");
     EXPECT_FALSE(lumora_emu::Device::LoadPlateImage(entry, &im, &error));
     EXPECT_NE(error.find("shorter"), std::string::npos);
 
@@ -274,8 +274,8 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
     out.width = 3;
     out.height = 2;
     out.format = PNG_FORMAT_LINEAR_Y;
-    ASSERT_TRUE(png_image_write_to_file(&out, tmp.File("plate.png").c_str(), 0, px.data(), 0, nullptr));
-    entry.image = tmp.File("plate.png");
+    ASSERT_TRUE(png_image_write_to_file(&out, tmp.file("plate.png").c_str(), 0, px.data(), 0, nullptr));
+    entry.image = tmp.file("plate.png");
     ASSERT_TRUE(lumora_emu::Device::LoadPlateImage(entry, &im, &error)) << error;
     EXPECT_EQ(im.width, 3);
     EXPECT_EQ(im.pixels, px);

@@ -14,24 +14,6 @@ void EmuTest::SetUp() {
     dev.SetFirmwareRunning(true);
 }
 
-TempDir::TempDir() {
-    char tmpl[] = "/tmp/lumora-emu-test-XXXXXX";
-    char* p = mkdtemp(tmpl);
-    if (p) path = p;
-}
-
-TempDir::~TempDir() {
-    if (path.empty()) return;
-    if (DIR* d = opendir(path.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") std::remove((path + "/" + n).c_str());
-        }
-        closedir(d);
-    }
-    rmdir(path.c_str());
-}
-
 void PinMaster::Start() {
     Pins(true, true);
     Pins(false, true);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "lumora_emu/emulator.h"
 
 namespace emutest {
@@ -15,14 +16,6 @@ class EmuTest : public ::testing::Test {
 protected:
     void SetUp() override;
     lumora_emu::Device& dev = lumora_emu::TheDevice();
-};
-
-// A fresh temporary directory, removed at destruction.
-struct TempDir {
-    TempDir();
-    ~TempDir();
-    std::string path;
-    std::string File(const std::string& name) const { return path + "/" + name; }
 };
 
 // I2C master on register 0x80: bit 7 SDA, bit 1 SCL.

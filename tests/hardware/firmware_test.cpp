@@ -31,13 +31,7 @@ class FirmwareTest : public HwTest {
 protected:
     void SetUp() override {
         HwTest::SetUp();
-        char pattern[] = "/tmp/lumora-fw-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::remove(path_.c_str());
-        rmdir(dir_.c_str());
+        ASSERT_FALSE(dir_.empty());
     }
     const char* Write(const std::string& text) {
         path_ = dir_ + "/firmware.hex";
@@ -50,7 +44,9 @@ protected:
         data.resize(data.size() + 20, 0);
         return data;
     }
-    std::string dir_, path_;
+    TempDir temp_;
+    const std::string dir_ = temp_.path();
+    std::string path_;
 };
 
 TEST_F(FirmwareTest, Files) {

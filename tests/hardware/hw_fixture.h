@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "config/scanner_settings.h"
 #include "devicelink/driver_codes.h"
 #include "hardware/hw_access.h"

@@ -22,9 +22,7 @@ class UsbTest : public HwTest {
 protected:
     void SetUp() override {
         HwTest::SetUp();
-        char pattern[] = "/tmp/lumora-usb-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         setenv("LUMORA_RUNTIME_DIR", dir_.c_str(), 1);
         usb = std::make_unique<ImageFindUSB>();
         ASSERT_EQ(usb->OpenDevice(), 0);
@@ -33,11 +31,9 @@ protected:
     void TearDown() override {
         usb->Free_Interface();
         usb.reset();
-        std::remove((dir_ + "/USB_SCANNER_USED.lock").c_str());
-        std::remove((dir_ + "/firmware.hex").c_str());
-        rmdir(dir_.c_str());
     }
-    std::string dir_;
+    TempDir temp_;
+    const std::string dir_ = temp_.path();
     std::unique_ptr<ImageFindUSB> usb;
 };
 

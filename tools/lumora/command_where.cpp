@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "platform/ini2.h"
 #include "platform/log.h"
+#include "platform/plugin_loader.h"
 #include "platform/tools.h"
 
 namespace {
@@ -36,11 +37,11 @@ public:
             if (handle_) break;
         }
         if (!handle_) return;
-        if (auto init = reinterpret_cast<int (*)()>(dlsym(handle_, "ZRCInit"))) init();
-        getDir_ = reinterpret_cast<int (*)(int, char*, int)>(dlsym(handle_, "ZRCGetDir"));
-        getLog_ = reinterpret_cast<int (*)(int, char*, int*, char*)>(
-            dlsym(handle_, "ZRCGetLogConfiguration"));
-        getVersion_ = reinterpret_cast<const char* (*)()>(dlsym(handle_, "ZRCGetVersion"));
+        int (*init)() = nullptr;
+        if (platform::ResolveSymbol(handle_, "ZRCInit", init)) init();
+        platform::ResolveSymbol(handle_, "ZRCGetDir", getDir_);
+        platform::ResolveSymbol(handle_, "ZRCGetLogConfiguration", getLog_);
+        platform::ResolveSymbol(handle_, "ZRCGetVersion", getVersion_);
     }
     ~Service() {
         if (handle_) dlclose(handle_);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: an optimised build with its test suite, then a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (halting on the first error) and the suite
-# again, then a short run of every fuzz target. Installs the build tools and libraries first
+# again, then a ThreadSanitizer build and the suite again, then a short run of every fuzz
+# target. Installs the build tools and libraries first
 # when they are missing.
 # Exits non-zero on any failure. Benchmarks are built but not run.
 set -euo pipefail
@@ -25,10 +26,15 @@ run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-run_suite build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_SANITIZE=ON
+run_suite build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_SANITIZE=address -DLUMORA_BENCH=OFF
+unset ASAN_OPTIONS UBSAN_OPTIONS
+
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+run_suite build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_SANITIZE=thread -DLUMORA_BENCH=OFF
+unset TSAN_OPTIONS
 
 # Fuzz targets of the readers and the stream walker, briefly, with a fixed number of runs.
 echo "== fuzz"
 ./scripts/fuzz.sh "${LUMORA_FUZZ_RUNS:-5000}"
 
-echo "all tests passed (optimised and sanitizer builds, fuzz targets)"
+echo "all tests passed (optimised, address- and thread-sanitizer builds, fuzz targets)"

@@ -146,6 +146,8 @@ void State::ApplyConfig() {
     else
         bus.Detach(i2c_address::kSecondSensor);
     adc.ResetState();
+    optics = Optics();
+    testPattern = 0;
     tempLaser.ResetState();
     tempSecond.ResetState();
     motor.Reset();
@@ -335,6 +337,11 @@ void Device::SetLaserTemperature(double c) { LOCK; s_->cfg.laserTemp = c; }
 void Device::SetSecondTemperature(double c) { LOCK; s_->cfg.secondTemp = c; }
 void Device::SetAmbientLight(uint16_t level) { LOCK; s_->cfg.ambientLight = level; }
 void Device::SetDarkLevel(uint16_t level) { LOCK; s_->cfg.darkLevel = level; }
+void Device::SetPmtGain(double exponent, double referenceVolts) {
+    LOCK;
+    s_->cfg.gainExponent = exponent;
+    s_->cfg.gainReference = referenceVolts;
+}
 void Device::SetHighVoltageStays(bool stays) {
     LOCK;
     s_->hvStays = stays;
@@ -376,7 +383,8 @@ uint32_t Device::SlotOffset(int slot) const { LOCK; return PlateTransport::SlotO
 bool Device::LoadPlateImage(const PlateSpec& entry, PlateImage* out, std::string* error) try {
     std::string err;
     if (entry.image.rfind("phantom:", 0) == 0) {
-        if (MakePhantom(entry.image.substr(8), entry.width, entry.height, out)) return true;
+        if (MakePhantom(entry.image.substr(8), entry.width, entry.height, out, entry.level))
+            return true;
         err = "unknown phantom " + entry.image;
     } else if (!ReadPlateFile(entry.image, out, &err)) {
     } else {

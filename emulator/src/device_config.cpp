@@ -245,6 +245,17 @@ void ApplyDescription(const std::string& text, DeviceConfig& cfg, std::vector<st
     r.Flag("Sensors", "SecondSensor", cfg.secondSensor);
     r.Int("Sensors", "AmbientLight", cfg.ambientLight, 0, 65535);
     r.Int("Sensors", "DarkLevel", cfg.darkLevel, 0, 65535);
+    r.Real("Sensors", "Supply5V", cfg.supply5V, 0, 7.4);
+    r.Real("Sensors", "Supply3V3", cfg.supply3V3, 0, 4.9);
+    r.Real("Sensors", "Supply24V", cfg.supply24V, 0, 32.0);
+
+    r.Real("Optics", "GainExponent", cfg.gainExponent, 0, 20);
+    r.Real("Optics", "GainReference", cfg.gainReference, 1, 1250);
+    r.Real("Optics", "DarkSignal", cfg.darkSignal, 0, 65535);
+    r.Real("Optics", "Noise", cfg.noise, 0, 65535);
+    r.Real("Optics", "ProfileFalloff", cfg.profileFalloff, 0, 0.9);
+    r.Real("Optics", "ProfileRipple", cfg.profileRipple, 0, 0.5);
+    r.Real("Optics", "RipplePeriods", cfg.ripplePeriods, 0, 1000);
 
     r.Int("DataProm", "Intra", cfg.counters[0], 0, 0xFFFFFFFFll);
     r.Int("DataProm", "Extra", cfg.counters[1], 0, 0xFFFFFFFFll);
@@ -310,8 +321,10 @@ void ApplyDescription(const std::string& text, DeviceConfig& cfg, std::vector<st
         Reader pr{ini, warnings};
         pr.Int(sec.c_str(), "Slot", p.slot, 1, 4);
         pr.Real(sec.c_str(), "At", p.atSeconds, 0, 1e6);
-        pr.Int(sec.c_str(), "Width", p.width, 0, 4096);
+        pr.Int(sec.c_str(), "Width", p.width, 0, 16384);
         pr.Int(sec.c_str(), "Height", p.height, 0, 16384);
+        pr.Int(sec.c_str(), "Level", p.level, 0, 65535);
+        pr.Flag(sec.c_str(), "Stay", p.stay);
         if (ini.Has(sec, "Type")) {
             std::string t = ini.Get(sec, "Type");
             for (char& c : t) c = char(std::tolower(static_cast<unsigned char>(c)));

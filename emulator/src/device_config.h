@@ -36,6 +36,16 @@ struct DeviceConfig {
     bool laserSensor = true, secondSensor = true;
     uint16_t ambientLight = 48;   // 16-bit sample scale, seen while the HV is on
     uint16_t darkLevel = 320;     // 16-bit sample scale
+    double supply5V = 5.0, supply3V3 = 3.3, supply24V = 24.0;   // what the ADC inputs see
+
+    // Optics: photomultiplier gain (V / gainReference) ^ gainExponent with the high voltage
+    // on (exponent 0: gain 1 at every voltage); its dark signal and noise (standard
+    // deviation) at gain 1, both amplified with the gain; the light-collection profile along
+    // the scan line, 1 - profileFalloff * x^2 (x from -1 at the start to 1 at the end of the
+    // line) times 1 + profileRipple * sin(2 pi ripplePeriods u) (u from 0 to 1).
+    double gainExponent = 0.0, gainReference = 650.0;
+    double darkSignal = 0.0, noise = 0.0;
+    double profileFalloff = 0.0, profileRipple = 0.0, ripplePeriods = 5.0;
 
     // Data PROM: four plate counters, save time, event counters of slots 1 and 2.
     uint32_t counters[4] = {0, 0, 0, 0};

@@ -17,6 +17,7 @@
 #include "i2c_devices.h"
 #include "i2c_pins.h"
 #include "motor_serial.h"
+#include "optics.h"
 #include "plate_transport.h"
 
 namespace lumora_emu {
@@ -43,6 +44,8 @@ struct State {
     TempSensor tempLaser, tempSecond;
     MotorSerial motor;
     PlateTransport transport;
+    Optics optics;
+    uint32_t testPattern = 0;   // next word of the transfer-test pattern
 
     std::array<uint8_t, 256> regs{};
     uint32_t selected = 0;
@@ -77,7 +80,11 @@ struct State {
     bool HvOn() const { return (regs[registers::kControl] & bits::kHighVoltageOn) != 0; }
     uint16_t Reg16(uint32_t low) const { return uint16_t(regs[low] | regs[low + 1] << 8); }
     double HighVoltage() const;
-    uint16_t Accumulator() const;
+    uint16_t Accumulator();
+    // Register 0x04 set with acquisition off: the buffer RAM serves the transfer test's
+    // pattern (on a rewind of the read pointer; as a stream while 0x05 is set as well).
+    bool TransferTest() const;
+    void FillTestPattern(size_t words);
     uint8_t AdcConvert(int channel) const;
 
     uint8_t Read8(uint32_t reg);

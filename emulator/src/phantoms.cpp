@@ -55,7 +55,15 @@ void Shapes(PlateImage& im) {
 
 }  // namespace
 
-bool MakePhantom(const std::string& name, uint16_t width, uint16_t height, PlateImage* out) {
+bool MakePhantom(const std::string& name, uint16_t width, uint16_t height, PlateImage* out,
+                 uint16_t level) {
+    if (name == "flat") {
+        // A uniformly exposed plate: the reference of a calibration.
+        out->width = std::max<uint16_t>(8, width ? width : 512) & 0xFFFE;
+        out->height = std::max<uint16_t>(8, height ? height : 512);
+        out->pixels.assign(size_t(out->width) * out->height, level);
+        return true;
+    }
     struct Kind { const char* name; void (*draw)(PlateImage&); uint16_t w, h; };
     static const Kind kinds[] = {{"stepwedge", StepWedge, 256, 320},
                                  {"bars", Bars, 320, 256},

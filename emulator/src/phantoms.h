@@ -6,8 +6,10 @@
 
 namespace lumora_emu {
 
-// name: stepwedge, bars or shapes; width/height 0 take the phantom's default size.
-bool MakePhantom(const std::string& name, uint16_t width, uint16_t height, PlateImage* out);
+// name: stepwedge, bars, shapes or flat (every pixel at level); width/height 0 take the
+// phantom's default size.
+bool MakePhantom(const std::string& name, uint16_t width, uint16_t height, PlateImage* out,
+                 uint16_t level = 32768);
 // A 16-bit grey PNG, or an image file of ours (u16 width, u16 height, u16 pixels, LE).
 bool ReadPlateFile(const std::string& path, PlateImage* out, std::string* error);
 

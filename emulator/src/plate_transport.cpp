@@ -36,14 +36,17 @@ void PlateTransport::Feed(const PlateSpec& entry, PlateImage image, uint64_t now
     p.entry = entry;
     p.entry.slot = std::clamp(entry.slot, 1, 4);
     p.image = std::move(image);
-    if (everArmed_) p.arriveUs = nowUs + uint64_t(std::max(0.0, entry.atSeconds) * 1e6);
+    if (everArmed_ || p.entry.stay) p.arriveUs = nowUs + uint64_t(std::max(0.0, entry.atSeconds) * 1e6);
     plates_.push_back(std::move(p));
 }
 
-bool PlateTransport::Armed(const State& s) {
+bool PlateTransport::Running(const State& s) {
     uint8_t cmd = s.regs[registers::kShuttleCommand];
-    return s.firmwareRunning && (cmd & bits::kShuttleScanMask) == bits::kShuttleScan &&
-           (s.regs[registers::kLaser] & bits::kAcquisitionOn) != 0;
+    return s.firmwareRunning && (cmd & bits::kShuttleScanMask) == bits::kShuttleScan;
+}
+
+bool PlateTransport::FreeRunning(const State& s) {
+    return s.firmwareRunning && (s.regs[registers::kLaser] & bits::kLaserModeMask) == bits::kLaserCalibration;
 }
 
 uint64_t PlateTransport::LinePeriodUs(const State& s) {
@@ -70,7 +73,8 @@ uint8_t PlateTransport::InletBits(uint64_t nowUs) const {
     for (const Plate& p : plates_) {
         bool present = (p.stage == PlateStage::AtInlet) ||
                        (p.stage != PlateStage::Pending && p.stage != PlateStage::AtInlet &&
-                        nowUs < p.inletClearUs);
+                        nowUs < p.inletClearUs) ||
+                       (p.entry.stay && (p.stage == PlateStage::Travelling || p.stage == PlateStage::InScan));
         if (present) bits |= uint8_t(1 << (p.entry.slot - 1));
     }
     return bits;
@@ -106,7 +110,7 @@ void PlateTransport::StartDraw(Plate& p, uint64_t atUs, const State& s) {
 }
 
 bool PlateTransport::MayDraw(const Plate& p, const State& s) const {
-    if (!Armed(s) || ((s.regs[registers::kSlotLines] >> (2 * (p.entry.slot - 1))) & 1) == 0)
+    if (!Running(s) || ((s.regs[registers::kSlotLines] >> (2 * (p.entry.slot - 1))) & 1) == 0)
         return false;
     // The image-type lock keeps out plates of a type not accepted.
     uint8_t lock = s.regs[registers::kInlet] & (bits::kTypeLockIntra | bits::kTypeLockExtra);
@@ -115,14 +119,29 @@ bool PlateTransport::MayDraw(const Plate& p, const State& s) const {
     return true;
 }
 
+void PlateTransport::TakeOutStaying(uint64_t atUs, State& s) {
+    for (Plate& p : plates_) {
+        if (!p.entry.stay || (p.stage != PlateStage::Travelling && p.stage != PlateStage::InScan))
+            continue;
+        if (p.stage == PlateStage::InScan) s.statusEvents |= bits::kPlateLeft;
+        p.stage = PlateStage::Pending;
+        p.arriveUs = atUs + uint64_t(std::max(0.0, p.entry.atSeconds) * 1e6);
+    }
+}
+
 void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
     // Registers only change between calls, so whatever they say now holds since lastUs_.
     uint64_t since = std::min(lastUs_, nowUs);
-    if (Armed(s) && !everArmed_) {
+    if (!Running(s)) TakeOutStaying(since, s);
+    if (FreeRunning(s) && !lineClockRunning_ && LinePeriodUs(s) > 0) {
+        lineClockRunning_ = true;
+        nextLineUs_ = since + LinePeriodUs(s);
+    }
+    if (Running(s) && !everArmed_) {
         everArmed_ = true;
         armedAtUs_ = since;
         for (Plate& p : plates_)
-            if (p.stage == PlateStage::Pending)
+            if (p.stage == PlateStage::Pending && !p.entry.stay)
                 p.arriveUs = armedAtUs_ + uint64_t(std::max(0.0, p.entry.atSeconds) * 1e6);
     }
     for (Plate& p : plates_)
@@ -133,7 +152,7 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
         Plate* who = nullptr;
         for (Plate& p : plates_) {
             uint64_t t = kNever;
-            if (p.stage == PlateStage::Pending && everArmed_) t = p.arriveUs;
+            if (p.stage == PlateStage::Pending && (everArmed_ || p.entry.stay)) t = p.arriveUs;
             if (p.stage == PlateStage::Travelling) t = p.reachUs;
             if (t < due) {
                 due = t;
@@ -149,7 +168,7 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
         if (!who) {
             EmitLine(s);
             nextLineUs_ += period;
-            if (!InScan()) lineClockRunning_ = false;
+            if (!InScan() && !FreeRunning(s)) lineClockRunning_ = false;
         } else if (who->stage == PlateStage::Pending) {
             who->stage = PlateStage::AtInlet;
             if (MayDraw(*who, s)) StartDraw(*who, due, s);
@@ -176,20 +195,31 @@ void PlateTransport::EmitLine(State& s, bool testLine) {
     uint16_t offset = s.Reg16(registers::kAdcOffset);
     uint16_t threshold = s.Reg16(registers::kAdcThreshold);
     bool everything = s.regs[registers::kAdcOutput] != 0 || testLine;
-    bool signal = s.HighVoltage() > 0.0;
-    uint16_t light = testLine && signal ? s.cfg.ambientLight : 0;
-    uint16_t background = StreamValue(light, s.cfg.darkLevel, ovs, offset);
-
-    values_.assign(anzPix, background);
+    Optics& optics = s.optics;
+    optics.Prepare(s.cfg, s.HighVoltage(), anzPix);
+    bool signal = optics.On();
+    // Without a plate the photomultiplier gives its dark signal; in the line test it also
+    // sees the ambient light.
+    double light = testLine ? s.cfg.ambientLight : 0.0;
+    if (optics.Noisy()) {
+        values_.resize(anzPix);
+        for (uint32_t pos = 0; pos < anzPix; ++pos)
+            values_[pos] = StreamValue(optics.Signal(light), s.cfg.darkLevel, ovs, offset);
+    } else {
+        values_.assign(anzPix, StreamValue(optics.Signal(light), s.cfg.darkLevel, ovs, offset));
+    }
     for (Plate& p : plates_) {
         if (testLine) break;
         if (p.stage != PlateStage::InScan || line < p.firstLine) continue;
+        p.xOffset = SlotOffset(s, p.entry.slot);  // follows a change of the pixels per line
         uint64_t row = line - p.firstLine;
+        if (p.entry.stay) row %= p.image.height;  // held: its rows over and over
         if (row >= p.image.height || !signal) continue;
         for (uint32_t x = 0; x < p.image.width; ++x) {
             uint32_t pos = p.xOffset + x;
             if (pos >= anzPix) break;
-            uint16_t v = StreamValue(p.image.At(int(x), int(row)), s.cfg.darkLevel, ovs, offset);
+            uint16_t pixel = optics.Signal(p.image.At(int(x), int(row)), pos);
+            uint16_t v = StreamValue(pixel, s.cfg.darkLevel, ovs, offset);
             values_[pos] = std::max(values_[pos], v);
         }
     }
@@ -216,7 +246,8 @@ void PlateTransport::EmitLine(State& s, bool testLine) {
     ++lineIndex_;
 
     for (Plate& p : plates_)
-        if (p.stage == PlateStage::InScan && lineIndex_ >= p.firstLine + p.image.height + kRunOutLines)
+        if (p.stage == PlateStage::InScan && !p.entry.stay &&
+            lineIndex_ >= p.firstLine + p.image.height + kRunOutLines)
         {
             p.stage = PlateStage::Done;
             s.statusEvents |= bits::kPlateLeft;

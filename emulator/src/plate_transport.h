@@ -1,8 +1,10 @@
-// Plate transport. A plate reaches its inlet At seconds after the scanner was first armed
-// (shuttle command 2, acquisition on), sets its inlet sensor, is drawn in once its slot line
-// is enabled, travels distance A to the scan line at the feed speed, and is then scanned one
-// plate row per scan line, one plate pixel per ADC pixel position, starting at the slot's
-// offset. Each scan line goes into the buffer RAM in the stream format as it is due.
+// Plate transport. A plate reaches its inlet At seconds after the transport first ran
+// (shuttle command 2), sets its inlet sensor, is drawn in once its slot line is enabled while
+// the transport runs, travels distance A to the scan line at the feed speed, and is then
+// scanned one plate row per scan line, one plate pixel per ADC pixel position, starting at the
+// slot's offset. Each scan line goes into the buffer RAM in the stream format as it is due
+// (with acquisition on). A staying plate is put into its inlet by hand, held at the scan line
+// while the transport runs, and taken out when it stops (see PlateSpec::stay).
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -30,7 +32,10 @@ public:
     bool InScan() const;
     std::vector<PlateState> States() const;
 
-    static bool Armed(const State& s);
+    static bool Running(const State& s);                // shuttle command 2
+    // Laser in its calibration mode (mode 1): every line of the polygon is delivered, with or
+    // without a plate; in the other modes lines come only while a plate is in the scan.
+    static bool FreeRunning(const State& s);
     static uint64_t LinePeriodUs(const State& s);      // 0 while the polygon stands still
     static double FeedMmPerSecond(const State& s);
     static uint32_t SlotOffset(const State& s, int slot);
@@ -48,6 +53,7 @@ private:
     void EmitLine(State& s, bool testLine = false);
     void StartDraw(Plate& p, uint64_t atUs, const State& s);
     bool MayDraw(const Plate& p, const State& s) const;
+    void TakeOutStaying(uint64_t atUs, State& s);
 
     std::vector<Plate> plates_;
     uint64_t lastUs_ = 0;

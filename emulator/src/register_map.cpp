@@ -1,5 +1,6 @@
 // Scanner registers and their side effects.
 #include <algorithm>
+#include <vector>
 
 #include "device_state.h"
 #include "device_map.h"
@@ -15,21 +16,40 @@ uint8_t State::AdcConvert(int channel) const {
     double volts = 0, perCount = 1;
     switch (channel) {
         case 0: volts = HighVoltage(); perCount = kVoltsPerDacCount; break;
-        case 1: volts = 3.3; perCount = 0.01953; break;
-        case 2: volts = 5.0; perCount = 0.02929; break;
-        default: volts = 24.0; perCount = 0.12793; break;
+        case 1: volts = cfg.supply3V3; perCount = 0.01953; break;
+        case 2: volts = cfg.supply5V; perCount = 0.02929; break;
+        default: volts = cfg.supply24V; perCount = 0.12793; break;
     }
-    return uint8_t(std::min(255.0, volts / perCount + 0.5));
+    return uint8_t(std::clamp(volts / perCount + 0.5, 0.0, 255.0));
 }
 
-uint16_t State::Accumulator() const {
-    uint32_t light = HighVoltage() > 0.0 ? cfg.ambientLight : 0;
+uint16_t State::Accumulator() {
+    // The photomultiplier sees the ambient light (and its own dark signal) while the HV is on.
+    optics.Prepare(cfg, HighVoltage(), Reg16(registers::kPixelCount));
+    uint32_t light = optics.Signal(cfg.ambientLight);
     uint16_t level = uint16_t(std::min<uint32_t>(cfg.darkLevel + light, 0xFFFF));
     uint32_t n = (regs[registers::kOversampling] & 31u) + 1;
     uint32_t sum = n <= 16 ? n * level / 16 : n * level / 32;
     uint32_t offset = regs[registers::kAdcOffset] | regs[registers::kAdcOffset + 1] << 8;
     return uint16_t(std::min<uint32_t>(sum > offset ? sum - offset : 0, 0xFFFF));
 }
+
+bool State::TransferTest() const {
+    return regs[registers::kAcquisitionFlag] == 1 && !(regs[registers::kLaser] & bits::kAcquisitionOn);
+}
+
+void State::FillTestPattern(size_t words) {
+    std::vector<uint32_t> pattern(words);
+    for (uint32_t& w : pattern) {
+        // Two counting 16-bit values, both below the stream's markers.
+        const uint16_t v = uint16_t(testPattern++ % stream::kMaxValue);
+        w = uint32_t(v) | uint32_t(stream::kMaxValue - v) << 16;
+    }
+    fifo.Push(pattern.data(), pattern.size());
+}
+
+// Words the USB transfer test keeps waiting in the buffer RAM.
+constexpr size_t kTestStreamWords = 16384;
 
 void State::PollStep() {
     if (clock.Mode() == ClockMode::Stepped) Advance(cfg.pollStepUs);
@@ -99,7 +119,10 @@ uint32_t State::Read32(uint32_t r) {
     if (auto f = forcedReads.find(r); f != forcedReads.end()) return f->second;
     switch (r) {
         case registers::kReadPointer: return fifo.ReadPointer();
-        case registers::kWordsWaiting: return uint32_t(fifo.Waiting());
+        case registers::kWordsWaiting:
+            if (TransferTest() && regs[registers::kArmFlag] == 1 && fifo.Waiting() < kTestStreamWords)
+                FillTestPattern(kTestStreamWords - fifo.Waiting());
+            return uint32_t(fifo.Waiting());
         case registers::kWritePointer: return fifo.WritePointer();
         default: return uint32_t(Read16(r)) | uint32_t(Read16(r + 2)) << 16;
     }
@@ -158,7 +181,12 @@ void State::Write16(uint32_t r, uint16_t v) {
 void State::Write32(uint32_t r, uint32_t v) {
     if (!firmwareRunning) return;
     if (r == registers::kReadPointer) {
+        const uint64_t back = (uint64_t(fifo.ReadPointer()) + fifo.Capacity() - v % fifo.Capacity()) %
+                              fifo.Capacity();
         fifo.SetReadPointer(v);
+        // The transfer test reads the same memory again: whatever was there comes back.
+        if (TransferTest() && back < fifo.Capacity() / 2 && fifo.Waiting() < back)
+            FillTestPattern(size_t(back) - fifo.Waiting());
         return;
     }
     if (r == registers::kWritePointer) {

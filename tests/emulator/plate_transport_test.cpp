@@ -1,6 +1,7 @@
 // Plates fed at an inlet come out of the buffer RAM as a decodable scan-data stream.
 #include <png.h>
 
+#include <cmath>
 #include <cstring>
 #include <map>
 
@@ -369,3 +370,126 @@ TEST_F(PlateTest, PlateFedWhileArmedArrivesAfterItsDelayFromNow) {
 }
 
 }  // namespace
+
+// ---- optics: gain, dark signal, noise, light-collection profile; staying plates ---------
+
+class OpticsTest : public PlateTest {
+protected:
+    void Describe(const std::string& text) {
+        std::vector<std::string> warnings;
+        dev.LoadDescriptionText("[Clock]\nMode=stepped\n[Firmware]\nRunning=1\n" + text, &warnings);
+        EXPECT_TRUE(warnings.empty()) << warnings[0];
+        dev.SetDarkLevel(kDark);
+    }
+    void SetDac(uint8_t value) {
+        dev.I2cStart(0x90);
+        dev.I2cWrite(0x40);
+        dev.I2cWrite(value);
+        dev.I2cStop();
+    }
+    // One test line (every position, ambient light) at the DAC value.
+    std::vector<uint16_t> TestLine(uint8_t dac) {
+        SetDac(dac);
+        dev.WriteRegister8(0xF0, 0x88);
+        dev.WriteRegister8(0xF0, 0x08);
+        dev.WriteRegister8(0xC4, 1);
+        std::vector<uint32_t> units;
+        Drain(units);
+        Decoded d = Walk(units);
+        std::vector<uint16_t> out;
+        if (d.lines.empty()) return out;
+        for (auto& [x, v] : d.lines[0]) out.push_back(v);
+        return out;
+    }
+    static double Gain(uint8_t dac) { return std::pow(dac * 4.883 / 650.0, 7.0); }
+};
+
+TEST_F(OpticsTest, PlateValuesFollowTheGainAndTheLightCollectionProfile) {
+    Describe("[Optics]\nGainExponent=7\nGainReference=650\nProfileFalloff=0.1\n"
+             "ProfileRipple=0.03\nRipplePeriods=5\n");
+    lumora_emu::PlateSpec entry;
+    entry.image = "phantom:flat";
+    entry.level = 20000;
+    entry.width = 1180;
+    entry.height = 8;
+    entry.atSeconds = 0.1;
+    dev.FeedPlate(entry);
+    Arm(15, 100, kDark);  // 16 samples, offset = dark: a stream value is the signal
+    Decoded d = Walk(RunScan());
+    ASSERT_EQ(d.lines.size(), 8u + 8 + 12);
+    const double gain = Gain(150);
+    for (uint32_t pos : {16u, 100u, 333u, 600u, 901u, 1195u}) {
+        const double u = pos / double(kAnzPix - 1), x = 2 * u - 1;
+        const double profile = (1 - 0.1 * x * x) * (1 + 0.03 * std::sin(2 * M_PI * 5 * u));
+        const double expected = std::min(65519.0, 20000 * profile * gain);
+        EXPECT_NEAR(expected, d.lines[9].at(pos), 1.0) << pos;
+    }
+}
+
+TEST_F(OpticsTest, DarkSignalAndNoiseGrowWithTheGain) {
+    Describe("[Optics]\nGainExponent=7\nGainReference=650\nDarkSignal=100\nNoise=40\n");
+    Arm(31, 0, kDark);
+    dev.WriteRegister8(0xD2, 0);  // no offset: value = (signal + dark) x 32 / 32
+    dev.WriteRegister8(0xD3, 0);
+    auto stats = [](const std::vector<uint16_t>& v, double* sd) {
+        double sum = 0, sq = 0;
+        for (uint16_t x : v) sum += x;
+        const double mean = sum / double(v.size());
+        for (uint16_t x : v) sq += (x - mean) * (x - mean);
+        *sd = std::sqrt(sq / double(v.size()));
+        return mean;
+    };
+    double sdLow, sdHigh;
+    const auto low = TestLine(133), high = TestLine(170);  // about 650 V and 830 V
+    ASSERT_EQ(low.size(), kAnzPix);
+    ASSERT_EQ(high.size(), kAnzPix);
+    const double meanLow = stats(low, &sdLow), meanHigh = stats(high, &sdHigh);
+    EXPECT_NEAR(kDark + Gain(133) * (48 + 100), meanLow, 10);   // ambient 48 + dark signal
+    EXPECT_NEAR(kDark + Gain(170) * (48 + 100), meanHigh, 20);
+    EXPECT_NEAR(Gain(133) * 40, sdLow, 0.15 * Gain(133) * 40);
+    EXPECT_NEAR(Gain(170) * 40, sdHigh, 0.15 * Gain(170) * 40);
+}
+
+TEST_F(OpticsTest, StayingPlateIsHeldWhileTheTransportRunsAndPutBackWhenItStops) {
+    lumora_emu::PlateSpec entry;
+    entry.image = "phantom:flat";
+    entry.level = 30000;
+    entry.slot = 2;
+    entry.width = 64;
+    entry.height = 10;
+    entry.atSeconds = 0.2;
+    entry.stay = true;
+    dev.FeedPlate(entry);
+    dev.AdvanceMs(300);  // put into its inlet by hand, no transport needed
+    EXPECT_EQ(dev.ReadRegister8(0xA4) & 0x0F, 0x02);
+    Arm(15, 100, kDark);
+    dev.AdvanceMs(20000);  // far longer than its ten rows take
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::InScan);
+    EXPECT_EQ(dev.ReadRegister8(0xA4) & 0x0F, 0x02);
+    EXPECT_EQ(dev.ReadRegister8(0xF8) & 0x01, 0x01);
+    dev.WriteRegister8(0xA3, 0x72);  // the transport stops: the plate is taken out
+    dev.AdvanceMs(100);
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::Pending);
+    EXPECT_EQ(dev.ReadRegister8(0xA4) & 0x0F, 0);
+    EXPECT_EQ(dev.ReadRegister8(0xF8) & 0x09, 0x08);
+    dev.AdvanceMs(200);  // and put back
+    EXPECT_EQ(dev.Plates()[0].stage, lumora_emu::PlateStage::AtInlet);
+}
+
+TEST_F(OpticsTest, TransferTestPatternOnARewindAndAsAStream) {
+    Arm(15, 100, kDark);
+    dev.WriteRegister8(0xB0, 0x00);  // acquisition off
+    dev.WriteRegister8(0xF0, 0x88);
+    dev.WriteRegister8(0xF0, 0x08);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 0u);
+    dev.WriteRegister32(0x08, dev.ReadRegister32(0x08) - 1024);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 0u);  // not in the test: nothing comes back
+    dev.WriteRegister8(0x04, 1);
+    dev.WriteRegister32(0x08, dev.ReadRegister32(0x08) - 1024);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 1024u);
+    dev.WriteRegister8(0x05, 1);
+    EXPECT_GE(dev.ReadRegister32(0x33), 16384u);
+    std::vector<uint32_t> units;
+    Drain(units);
+    EXPECT_EQ(dev.ReadRegister32(0x33), 16384u);  // kept full while the USB test runs
+}

@@ -24,11 +24,17 @@ struct I2cTraffic {
 
 // One plate to be fed at an inlet.
 struct PlateSpec {
-    std::string image = "phantom:stepwedge";  // phantom:stepwedge|bars|shapes, or a file path
+    std::string image = "phantom:stepwedge";  // phantom:stepwedge|bars|shapes|flat, or a file path
     int slot = 1;                             // inlet slot 1 … 4
     double atSeconds = 0.5;                   // emulated seconds after arming when it reaches the inlet
     uint16_t width = 0, height = 0;           // phantom size (0 = the phantom's default)
     int type = 0;                             // 0 any, 1 intra-oral, 2 extra-oral (type lock)
+    uint16_t level = 32768;                   // grey value of phantom:flat
+    // A plate that stays with the scanner (a reference plate held by the technician): put
+    // into its inlet atSeconds after it is fed, without waiting for the transport; held at the
+    // scan line (its rows over and over, inlet sensor on) while the transport runs; taken out
+    // when the transport stops and put back atSeconds later.
+    bool stay = false;
 };
 
 // A 16-bit image (row by row, top row first).
@@ -130,6 +136,9 @@ public:
     void SetSecondTemperature(double celsius);
     void SetAmbientLight(uint16_t level);   // 16-bit sample scale, seen while HV is on
     void SetDarkLevel(uint16_t level);      // 16-bit sample scale, always present
+    // Photomultiplier gain (V / referenceVolts) ^ exponent while the high voltage is on;
+    // exponent 0 gives gain 1 at every voltage.
+    void SetPmtGain(double exponent, double referenceVolts);
     void SetHighVoltageStays(bool stays);   // HV does not decay when switched off
     void SetConfigStatusBit4(bool on);      // configuration status reports bit 4 before download
     void SetDownloadFails(bool fails);      // a download does not start the device

@@ -43,7 +43,9 @@ enum {
     LUMORA_E_NO_CONFIG_SERVICE = -12,
     LUMORA_E_NO_MEMORY = -100,          /* in acquisition or reconstruction; range not usable */
     LUMORA_E_BUFFER_RAM = -101,
-    LUMORA_E_RANGE = -102,
+    LUMORA_E_RANGE = -102,              /* bad argument; also a calibration reference image that
+                                           needs more than 5000 correction columns, or its path
+                                           of 260 characters or more */
     LUMORA_E_BLOCK_READ = -200,
     LUMORA_E_INIT = -1001,
     LUMORA_E_FW_FILE = -1002,
@@ -58,9 +60,15 @@ enum {
     LUMORA_E_PLATE_TIMEOUT = -1011,
     LUMORA_E_OLD_DATA = -1012,
     LUMORA_E_SERIAL = -1013,
+    LUMORA_E_REF_SIZE = -1014,          /* calibration reference image too narrow or too short */
+    LUMORA_E_REF_DARK = -1015,          /* reference image too dark (mean below 4915) */
+    LUMORA_E_REF_BRIGHT = -1016,        /* reference image too bright (mean above 60000) */
+    LUMORA_E_REF_PIXEL = -1017,         /* reference image pixel width not 95 ... 105 um */
+    LUMORA_E_REF_UNIFORM = -1018,       /* reference image not uniform */
     LUMORA_E_ERASE_UNIT = -1151,
     LUMORA_E_REMOTE = -2001,
     LUMORA_W_AMBIENT_LIGHT = -10000,
+    LUMORA_E_NO_HIGH_VOLTAGE = -10000,  /* the high-voltage procedures found no usable voltage */
     LUMORA_W_OLD_IMAGES = -10001,
     LUMORA_W_BAD_SCRIPT = -10002,
     LUMORA_W_LAMP_LIFETIME = -10003,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include "devicelink/interface_kind.h"
 #include "hardware/hw_access.h"
 #include "imagefile/image_desc.h"
 #include "imagefind/output_mode.h"
@@ -31,8 +32,6 @@ constexpr int PRESCAN_MAX = 1024;
 constexpr uint32_t CHUNK_BYTES = 40960;
 constexpr uint32_t NO_OFFSET = 0xFFFFFFFFu;
 
-constexpr uint8_t INTERFACE_EPP = 1;
-constexpr uint8_t INTERFACE_USB = 2;
 
 class Imagefind : public HW_access {
 public:

@@ -4,6 +4,7 @@
 #include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"
+#include "diagnostics/measurement_file.h"
 #include "imagefile/zrip_wrapper.h"
 #include "imagefind/imagefind.h"
 
@@ -39,6 +40,7 @@ int Local_Close_Scanner() {
     RemoveTemporaryFile(LOG_WARNING);
     if (dev->txErrors) LogPrint(LOG_INFO, "%i TX-Errors repaired", int(dev->txErrors));
     dev->Free_Interface();
+    CloseMeasurementFile();
 
     int result = 0;
     int pending = dev->PendingImages();

@@ -7,23 +7,41 @@
 #include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "devicelink/registers.h"
+#include "diagnostics/service_commands.h"
+#include "diagnostics/service_context.h"
 #include "imagefind/imagefind.h"
 #include "platform/tools.h"
 
 namespace {
-bool IsServiceCommand(unsigned code) {
-    return (code >= 0x1000 && code <= 0x1011) || code == 0x1100 || code == 0x1101;
-}
+
+// The image finder's single-line capture and reset, as the service procedures use them.
+class ImagefindLines final : public ScanLineSource {
+public:
+    explicit ImagefindLines(Imagefind& finder) : finder_(finder) {}
+    int ReadLine(uint16_t* out, int maxWords, int* count) override {
+        return finder_.ReadLine(out, maxWords, count);
+    }
+    void ResetImageFinder() override { finder_.ResetBuffers(); }
+
+private:
+    Imagefind& finder_;
+};
+
 }  // namespace
 
 int Local_Ext_ScannerCTRL(unsigned code, const void* in, int inSize, void* out, int outSize,
                           int* outLen) {
     if (outLen) *outLen = 0;
-    if (!OpenScannerDevice()) return LUMORA_E_NOT_OPEN;
+    Imagefind* dev = OpenScannerDevice();
+    if (!dev) return LUMORA_E_NOT_OPEN;
     if (!IsServiceCommand(code)) return LUMORA_E_UNKNOWN_CTRL;
-    // The service command set is not part of this build yet.
-    LogPrint(LOG_ERROR, "service command 0x%04X not available", code);
-    return LUMORA_E_INIT;
+    ImagefindLines lines(*dev);
+    ServiceContext context;
+    context.device = dev;
+    context.lines = &lines;
+    context.scanArmed = ScannerActive;
+    context.interfaceKind = dev->InterfaceKind;
+    return RunServiceCommand(context, code, in, inSize, out, outSize, outLen);
 }
 
 int Local_Run_BeltdriveEx(int speed) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "diagnostics/measurement_file.h"
 #include "platform/log_channel.h"
 #include "scanner/scanner_state.h"
 #include "platform/tools.h"
@@ -40,6 +41,7 @@ void DeviceShutdown() {
         dev->SetSlotLines(0);
         RemoveTemporaryFile(LOG_INFO);
         dev->Free_Interface();
+        CloseMeasurementFile();
         delete[] dev->CalibFactors;
         dev->CalibFactors = nullptr;
         dev->CalibCount = 0;

@@ -189,59 +189,62 @@ void PlateTransport::AdvanceTo(uint64_t nowUs, State& s) {
 }
 
 void PlateTransport::EmitLine(State& s, bool testLine) {
-    uint64_t line = lineIndex_;
-    uint32_t anzPix = s.Reg16(registers::kPixelCount);
-    uint8_t ovs = s.regs[registers::kOversampling];
-    uint16_t offset = s.Reg16(registers::kAdcOffset);
-    uint16_t threshold = s.Reg16(registers::kAdcThreshold);
-    bool everything = s.regs[registers::kAdcOutput] != 0 || testLine;
-    Optics& optics = s.optics;
-    optics.Prepare(s.cfg, s.HighVoltage(), anzPix);
-    bool signal = optics.On();
-    // Without a plate the photomultiplier gives its dark signal; in the line test it also
-    // sees the ambient light.
-    double light = testLine ? s.cfg.ambientLight : 0.0;
-    if (optics.Noisy()) {
-        values_.resize(anzPix);
-        for (uint32_t pos = 0; pos < anzPix; ++pos)
-            values_[pos] = StreamValue(optics.Signal(light), s.cfg.darkLevel, ovs, offset);
-    } else {
-        values_.assign(anzPix, StreamValue(optics.Signal(light), s.cfg.darkLevel, ovs, offset));
-    }
-    for (Plate& p : plates_) {
-        if (testLine) break;
-        if (p.stage != PlateStage::InScan || line < p.firstLine) continue;
-        p.xOffset = SlotOffset(s, p.entry.slot);  // follows a change of the pixels per line
-        uint64_t row = line - p.firstLine;
-        if (p.entry.stay) row %= p.image.height;  // held: its rows over and over
-        if (row >= p.image.height || !signal) continue;
-        for (uint32_t x = 0; x < p.image.width; ++x) {
-            uint32_t pos = p.xOffset + x;
-            if (pos >= anzPix) break;
-            uint16_t pixel = optics.Signal(p.image.At(int(x), int(row)), pos);
-            uint16_t v = StreamValue(pixel, s.cfg.darkLevel, ovs, offset);
-            values_[pos] = std::max(values_[pos], v);
+    // Lines that are not recorded (acquisition off) only move the counters.
+    if (testLine || (s.regs[registers::kLaser] & bits::kAcquisitionOn)) {
+        uint64_t line = lineIndex_;
+        uint32_t anzPix = s.Reg16(registers::kPixelCount);
+        uint8_t ovs = s.regs[registers::kOversampling];
+        uint16_t offset = s.Reg16(registers::kAdcOffset);
+        uint16_t threshold = s.Reg16(registers::kAdcThreshold);
+        bool everything = s.regs[registers::kAdcOutput] != 0 || testLine;
+        Optics& optics = s.optics;
+        optics.Prepare(s.cfg, s.HighVoltage(), anzPix);
+        bool signal = optics.On();
+        // Without a plate the photomultiplier gives its dark signal; in the line test it also
+        // sees the ambient light.
+        double light = testLine ? s.cfg.ambientLight : 0.0;
+        if (optics.Noisy()) {
+            values_.resize(anzPix);
+            for (uint32_t pos = 0; pos < anzPix; ++pos)
+                values_[pos] = StreamValue(optics.Signal(light), s.cfg.darkLevel, ovs, offset);
+        } else {
+            values_.assign(anzPix, StreamValue(optics.Signal(light), s.cfg.darkLevel, ovs, offset));
         }
-    }
+        for (Plate& p : plates_) {
+            if (testLine) break;
+            if (p.stage != PlateStage::InScan || line < p.firstLine) continue;
+            p.xOffset = SlotOffset(s, p.entry.slot);  // follows a change of the pixels per line
+            uint64_t row = line - p.firstLine;
+            if (p.entry.stay) row %= p.image.height;  // held: its rows over and over
+            if (row >= p.image.height || !signal) continue;
+            for (uint32_t x = 0; x < p.image.width; ++x) {
+                uint32_t pos = p.xOffset + x;
+                if (pos >= anzPix) break;
+                uint16_t pixel = optics.Signal(p.image.At(int(x), int(row)), pos);
+                uint16_t v = StreamValue(pixel, s.cfg.darkLevel, ovs, offset);
+                values_[pos] = std::max(values_[pos], v);
+            }
+        }
 
-    // Pairs of positions (2k, 2k + 1) go out when either value passes the threshold.
-    words_.clear();
-    uint32_t pos = 0;   // position after the last value sent
-    bool started = false;
-    for (uint32_t k = 0; 2 * k + 1 < anzPix; ++k) {
-        uint16_t a = values_[2 * k], b = values_[2 * k + 1];
-        if (!everything && a <= threshold && b <= threshold) continue;
-        if (!started) {
-            words_.push_back(Unit(stream::kLineMarker, uint16_t(2 * k)));
-            started = true;
-        } else if (2 * k != pos) {
-            words_.push_back(Unit(stream::kSkipMarker, uint16_t(2 * k - pos)));
+        // Pairs of positions (2k, 2k + 1) go out when either value passes the threshold.
+        words_.clear();
+        uint32_t pos = 0;   // position after the last value sent
+        bool started = false;
+        for (uint32_t k = 0; 2 * k + 1 < anzPix; ++k) {
+            uint16_t a = values_[2 * k], b = values_[2 * k + 1];
+            if (!everything && a <= threshold && b <= threshold) continue;
+            if (!started) {
+                words_.push_back(Unit(stream::kLineMarker, uint16_t(2 * k)));
+                started = true;
+            } else if (2 * k != pos) {
+                words_.push_back(Unit(stream::kSkipMarker, uint16_t(2 * k - pos)));
+            }
+            words_.push_back(Unit(a, b));
+            pos = 2 * k + 2;
         }
-        words_.push_back(Unit(a, b));
-        pos = 2 * k + 2;
+        if (!started) words_.push_back(Unit(stream::kLineMarker, uint16_t(std::min<uint32_t>(std::max<uint32_t>(anzPix, 1), 0xFFFF))));
+        s.fifo.Push(words_.data(), words_.size());
     }
-    if (!started) words_.push_back(Unit(stream::kLineMarker, uint16_t(std::min<uint32_t>(std::max<uint32_t>(anzPix, 1), 0xFFFF))));
-    if (testLine || (s.regs[registers::kLaser] & bits::kAcquisitionOn)) s.fifo.Push(words_.data(), words_.size());  // acquisition on
     s.lineCounter = (s.lineCounter + 1) & 0xFFFFFF;
     ++lineIndex_;
 

@@ -7,6 +7,7 @@
 #include "scanner/scanner_state.h"
 #include "platform/tools.h"
 #include "imagefind/imagefind.h"
+#include "scanner/leftovers.h"
 
 void RemoveTemporaryFile(int failLevel) {
     Imagefind* dev = ScannerDevice;
@@ -46,6 +47,7 @@ void DeviceShutdown() {
         ScannerDevice = nullptr;
         delete dev;
     }
+    ReleaseImageFolder();
     ScannerOpen = false;
     ScannerActive = false;
 }

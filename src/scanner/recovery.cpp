@@ -13,8 +13,8 @@ int RecoverScannerMemory() {
     dev->SetSlotLines(0);
     dev->ShuttleCommand(4);
     dev->SetReadPointer(dev->GetWritePointer());
-    Device.PixelSizeX = 0;
-    Device.PixelSizeY = 0;
+    // The pixel sizes stay those of the parameter set of this open: an info file with pixel
+    // size 0 is refused by Get_ImageInfo, and the rebuilt image would be no image at all.
 
     // A device that keeps reporting waiting words must not hold the open forever: never read
     // more chunks than the buffer RAM can hold, plus a margin.
@@ -28,6 +28,7 @@ int RecoverScannerMemory() {
             break;
         }
         int emptyLines = 0;
+        const int32_t blocksBefore = dev->AnzBlocks;
         int r = dev->ReadScanData(&emptyLines);
         if (r != 0) {
             LogPrint(LOG_ERROR, "Checksum error, too many retrys ");
@@ -35,6 +36,9 @@ int RecoverScannerMemory() {
             DeviceShutdown();
             return r;
         }
+        // A chunk that brought plate data starts an image even when the plate's end came in
+        // the same chunk (a small plate, or the last lines of one): else it would be dropped.
+        if (dev->AnzBlocks != blocksBefore) inImage = true;
         if (emptyLines == 0) {
             if (++quietChunks > 51) {
                 dev->ProcessRanges(false);

@@ -92,8 +92,10 @@ bool HoldReached(Hold& hold) {
     if (hold.plate <= 0 || hold.held) return hold.held;
     auto plates = lumora_emu::TheDevice().Plates();
     if (size_t(hold.plate) <= plates.size()) {
-        PlateStage s = plates[size_t(hold.plate) - 1].stage;
-        hold.held = s == PlateStage::InScan || s == PlateStage::Done;
+        const lumora_emu::PlateState& p = plates[size_t(hold.plate) - 1];
+        const uint32_t line = lumora_emu::TheDevice().LineCounter();
+        const uint32_t rows = line > p.firstLine ? line - p.firstLine : 0;
+        hold.held = p.stage == PlateStage::Done || (p.stage == PlateStage::InScan && rows >= hold.rows);
     }
     return hold.held;
 }
@@ -121,8 +123,10 @@ std::string Execute(const std::string& line, ControlContext& c) {
         else return "error: clock stepped|realtime|fast [FACTOR]";
         return "ok";
     }
-    if (cmd == "hold" && w.size() == 2 && Number(w[1], 1, 1e6, &v) && v == std::floor(v)) {
-        *c.hold = Hold{int(v), false};
+    double rows = 0;
+    if (cmd == "hold" && (w.size() == 2 || w.size() == 3) && Number(w[1], 1, 1e6, &v) && v == std::floor(v) &&
+        (w.size() == 2 || (Number(w[2], 0, 65535, &rows) && rows == std::floor(rows)))) {
+        *c.hold = Hold{int(v), uint32_t(rows), false};
         HoldReached(*c.hold);
         return "ok";
     }

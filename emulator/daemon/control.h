@@ -3,15 +3,17 @@
 // driver at a chosen moment of a scan.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace emud {
 
 // A hold stops answering the driver connections once the plate with that number (in the
-// order fed, from 1) has reached the scan: the driver then waits inside a call, as it would
-// on a stalled device, until a release.
+// order fed, from 1) has reached the scan (and that many of its rows were scanned): the
+// driver then waits inside a call, as it would on a stalled device, until a release.
 struct Hold {
     int plate = 0;      // 0: none set
+    uint32_t rows = 0;  // and at least this many of its rows scanned
     bool held = false;  // reached: driver connections are not served
 };
 

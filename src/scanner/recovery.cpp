@@ -12,7 +12,15 @@ int RecoverScannerMemory() {
     dev->ResetBuffers();
     dev->SetSlotLines(0);
     dev->ShuttleCommand(4);
-    dev->SetReadPointer(dev->GetWritePointer());
+    // Reading does not erase the buffer RAM, and the write pointer goes back to 0 after every
+    // plate: the data of the plate the ended session was reading start at address 0. Reading
+    // from there gives that plate from its first line, also the lines that session had read.
+    const uint32_t readBefore = dev->GetReadPointer();
+    const uint32_t waitingBefore = dev->GetWordsWaiting();
+    dev->SetReadPointer(0);
+    if (readBefore != 0 && dev->GetWordsWaiting() < uint64_t(waitingBefore) + readBefore)
+        LogPrint(LOG_WARNING, "the first %u bytes of the interrupted scan are no longer in scanner memory",
+                 readBefore * 4u);
     // The pixel sizes stay those of the parameter set of this open: an info file with pixel
     // size 0 is refused by Get_ImageInfo, and the rebuilt image would be no image at all.
 

@@ -171,7 +171,7 @@ TEST(EmudDaemon, ControlCommands) {
     EXPECT_EQ("pending", d.State("plates"));
     EXPECT_EQ("ok now=2500", d.Command("advance 2500"));
     const char* refused[] = {"feed phantom:nothing", "feed phantom:bars slot=5", "feed phantom:bars at=-1",
-                             "advance x", "advance -5", "clock sometimes", "clock fast 0", "hold 0",
+                             "advance x", "advance -5", "clock sometimes", "clock fast 0", "hold 0", "hold 1 -2", "hold 1 x",
                              "peek 256", "fault corrupt", "fault olddata -3", "frobnicate", "",
                              "feed /no/such/plate.png"};
     for (const char* command : refused) EXPECT_EQ(0u, d.Command(command).rfind("error: ", 0)) << command;

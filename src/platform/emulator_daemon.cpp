@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
-#include <string>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -20,10 +20,13 @@ namespace {
 
 namespace w = daemon_wire;
 
+constexpr size_t kPathRoom = sizeof(sockaddr_un::sun_path);
+
 // The process's connection to the daemon. Calls are one exchange each, one at a time.
 struct Link {
     std::mutex mu;
-    std::string path;
+    char path[kPathRoom] = "";
+    bool pathTooLong = false;
     int fd = -1;
     bool reported = false;  // the loss of the daemon was logged
     uint64_t lastNowMs = 0;
@@ -31,7 +34,10 @@ struct Link {
 };
 
 Link& TheLink() {
-    static Link* link = new Link;  // never destroyed: calls may come while the process ends
+    // Never destroyed, since calls may come while the process ends; kept in static storage
+    // and holding no heap memory, so that nothing of it is left over when the library goes.
+    alignas(Link) static unsigned char storage[sizeof(Link)];
+    static Link* link = new (storage) Link;
     return *link;
 }
 
@@ -64,8 +70,8 @@ int Connect(Link& l) {
     if (l.fd >= 0) return 0;
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
-    if (l.path.empty() || l.path.size() >= sizeof a.sun_path) return ENAMETOOLONG;
-    std::memcpy(a.sun_path, l.path.c_str(), l.path.size());
+    if (l.pathTooLong || !l.path[0]) return ENAMETOOLONG;
+    std::memcpy(a.sun_path, l.path, sizeof a.sun_path);
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return errno;
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
@@ -82,7 +88,7 @@ void Disconnect(Link& l) {
     if (l.fd < 0) return;
     close(l.fd);
     l.fd = -1;
-    if (!l.reported) LogPrint(LOG_ERROR, "lost the scanner emulator daemon at %s", l.path.c_str());
+    if (!l.reported) LogPrint(LOG_ERROR, "lost the scanner emulator daemon at %s", l.path);
     l.reported = true;
 }
 
@@ -208,10 +214,13 @@ const EmulatorEntry* EmulatorDaemon(const char* socketPath) {
     if (!socketPath) return nullptr;
     Link& l = TheLink();
     std::lock_guard<std::mutex> lock(l.mu);
-    if (l.path != socketPath) {
+    const size_t length = std::strlen(socketPath);
+    if (std::strncmp(l.path, socketPath, kPathRoom) != 0 || l.pathTooLong != (length >= kPathRoom)) {
         if (l.fd >= 0) close(l.fd);
         l.fd = -1;
-        l.path = socketPath;
+        l.pathTooLong = length >= kPathRoom;
+        std::memset(l.path, 0, kPathRoom);
+        if (!l.pathTooLong) std::memcpy(l.path, socketPath, length);
     }
     return &kEntry;
 }

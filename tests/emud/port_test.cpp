@@ -147,6 +147,12 @@ TEST_F(EmudPort, ADaemonThatEndsGivesErrorsNotAHang) {
     EXPECT_EQ(ENOENT, platform::LastError());  // the daemon removed its socket
 }
 
+TEST(EmudAddress, APathLongerThanASocketTakesIsRefused) {
+    setenv("LUMORA_EPP_DEVICE", ("unix:/tmp/" + std::string(120, 'x')).c_str(), 1);
+    EXPECT_EQ(nullptr, platform::DriverPort::Open());
+    EXPECT_EQ(ENAMETOOLONG, platform::LastError());
+}
+
 TEST(EmudDaemon, RefusesASocketInUseAndReplacesAStaleOne) {
     TempDir dir;
     EmudProcess first(dir.path(), "");

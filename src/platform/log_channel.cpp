@@ -12,9 +12,11 @@ namespace {
 Log* channel = nullptr;
 
 // Built on first use and never destroyed, so that lines written while the process ends (from
-// other libraries' destructors) still find a valid lock.
+// other libraries' destructors) still find a valid lock. It lives in static storage: a heap
+// object would be left behind (a leak) each time the library is unloaded.
 std::shared_mutex& ChannelMutex() {
-    static std::shared_mutex* mutex = new std::shared_mutex();
+    alignas(std::shared_mutex) static unsigned char storage[sizeof(std::shared_mutex)];
+    static std::shared_mutex* mutex = new (storage) std::shared_mutex();
     return *mutex;
 }
 

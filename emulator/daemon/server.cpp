@@ -13,6 +13,8 @@
 #include <cstring>
 
 #include "driver_calls.h"
+#include "lumora_emu/driver.h"
+#include "lumora_emu/emulator.h"
 
 namespace emud {
 
@@ -20,6 +22,7 @@ namespace {
 
 constexpr size_t kMaxControlLine = 4096;
 constexpr int kSendTimeoutSeconds = 10;  // a client that stops reading is dropped
+constexpr int kFollowClockMs = 20;
 
 bool FillAddress(const std::string& path, sockaddr_un* a) {
     std::memset(a, 0, sizeof *a);
@@ -201,7 +204,12 @@ int Server::Run() {
         fds.push_back({controlListener_, POLLIN, 0});
         // Held driver connections are watched only for their end.
         for (const auto& c : connections_) fds.push_back({c->fd, short(c->control || !held ? POLLIN : 0), 0});
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        // In the real-time modes the scanner goes on by itself (plates move, lines fill the
+        // buffer RAM) also while no driver calls: follow the wall clock a few times a second.
+        const bool stepped = lumora_emu::TheDevice().GetClockMode() == lumora_emu::ClockMode::Stepped;
+        int ready = poll(fds.data(), fds.size(), stepped ? -1 : kFollowClockMs);
+        if (!stepped) lumora_emu_now_ms();  // moves the device up to now
+        if (ready < 0) {
             if (errno == EINTR) continue;
             std::perror("lumora-emud: poll");
             return 1;

@@ -188,6 +188,9 @@ TEST(EmudDaemon, ControlCommands) {
     EXPECT_EQ("ok", d.Command("reset"));  // the description file again: no plates, no data
     EXPECT_EQ("0", d.State("fifo"));
     EXPECT_EQ("-", d.State("plates"));
+    // In the real-time modes the scanner goes on with no driver calling.
+    EXPECT_EQ("ok", d.Command("clock fast 100"));
+    EXPECT_TRUE(d.WaitFor([&] { return std::stoull(d.State("now")) >= 2000; }, 30)) << d.Command("state");
     EXPECT_EQ("ok", d.Command("quit"));
     EXPECT_EQ(0, d.Stop());
 }

@@ -54,7 +54,9 @@ int RecoverScannerMemory() {
             }
             inImage = true;
         } else if (emptyLines > 0 && inImage) {
-            dev->ProcessRanges(false);
+            // Empty lines end the chunk: every plate has passed. All ranges are finished, also
+            // one whose last line is a single line back (the status call does the same).
+            dev->ProcessRanges(true);
             dev->ResetBuffers();
             dev->ResetWritePointer();
             quietChunks = 0;

@@ -74,7 +74,6 @@ bool ParseNumber(const std::string& text, double* out) {
     return true;
 }
 
-// Parameter set by number, or by its name (without regard to case). -1 when unknown.
 // Image files in the image folder (the scanner closed).
 std::set<std::string> ImageFiles(Api& api) {
     std::set<std::string> names;
@@ -83,6 +82,7 @@ std::set<std::string> ImageFiles(Api& api) {
     return names;
 }
 
+// Parameter set by number, or by its name (without regard to case). -1 when unknown.
 int FindSet(Api& api, const std::string& set) {
     double n;
     if (ParseNumber(set, &n) && n == double(int(n))) return int(n);

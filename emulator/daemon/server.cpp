@@ -187,8 +187,8 @@ bool Server::ProcessControl(Connection& c) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         ControlContext context{&hold_, Drivers()};
         std::string answer = Execute(line, context) + "\n";
+        if (context.quit) quit_ = true;  // also when the asker does not wait for the answer
         if (!WriteAll(c.fd, answer.data(), answer.size())) return false;
-        if (context.quit) quit_ = true;
     }
 }
 

@@ -72,6 +72,14 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // Waits for the daemon to end by itself (at most seconds); its exit status, or -1.
+    int WaitExit(double seconds) {
+        int status = 0;
+        if (pid_ <= 0 || !WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds)) return -1;
+        pid_ = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
     pid_t pid() const { return pid_; }
     const std::string& socket() const { return socket_; }
     std::string address() const { return "unix:" + socket_; }

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -192,7 +193,20 @@ TEST(EmudDaemon, ControlCommands) {
     EXPECT_EQ("ok", d.Command("clock fast 100"));
     EXPECT_TRUE(d.WaitFor([&] { return std::stoull(d.State("now")) >= 2000; }, 30)) << d.Command("state");
     EXPECT_EQ("ok", d.Command("quit"));
-    EXPECT_EQ(0, d.Stop());
+    EXPECT_EQ(0, d.WaitExit(30));
+    EXPECT_FALSE(std::filesystem::exists(d.socket()));
+}
+
+TEST(EmudDaemon, QuitsAlsoWhenTheAskerDoesNotWait) {
+    TempDir dir;
+    EmudProcess d(dir.path(), "");
+    ASSERT_GT(d.pid(), 0) << d.output();
+    RawClient control(d.socket() + ".ctl");
+    ASSERT_GE(control.fd, 0);
+    ASSERT_EQ(5, write(control.fd, "quit\n", 5));
+    close(control.fd);
+    control.fd = -1;
+    EXPECT_EQ(0, d.WaitExit(30));
 }
 
 }  // namespace

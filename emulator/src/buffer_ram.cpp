@@ -15,7 +15,12 @@ size_t BufferRam::Push(const uint32_t* words, size_t count) {
     if (n < count) overflow_ = true;
     queue_.insert(queue_.end(), words, words + n);
     writeAddr_ = Wrap(uint64_t(writeAddr_) + n);
+    TrimHistory();
     return n;
+}
+
+void BufferRam::TrimHistory() {
+    while (!history_.empty() && history_.size() + queue_.size() > capacity_) history_.pop_front();
 }
 
 size_t BufferRam::Read(uint32_t* out, size_t count) {
@@ -25,7 +30,7 @@ size_t BufferRam::Read(uint32_t* out, size_t count) {
         history_.push_back(queue_.front());
         queue_.pop_front();
     }
-    while (history_.size() > kHistory) history_.pop_front();
+    TrimHistory();
     readAddr_ = Wrap(uint64_t(readAddr_) + n);
     return n;
 }

@@ -1,7 +1,9 @@
 // The scan-data buffer RAM: a FIFO of 32-bit words with the read and write address counters
-// the registers show. The words most recently read are kept for a while, so that writing an
-// earlier address into the read pointer delivers them again (a rewind after a bad transfer).
-// Any other address written only moves the counter; the FIFO keeps its content.
+// the registers show. Reading does not erase the RAM: the words read since the write pointer
+// was last reset stay until new words overwrite them, so that writing an earlier address into
+// the read pointer delivers them again (a rewind after a bad transfer, or a recovery reading
+// a plate again from its start). Any other address written only moves the counter; the FIFO
+// keeps its content.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +29,7 @@ public:
 
 private:
     uint32_t Wrap(uint64_t a) const { return uint32_t(a % capacity_); }
-    static constexpr size_t kHistory = 1u << 17;
+    void TrimHistory();  // what new words overwrote is gone
     size_t capacity_ = 1u << 24;
     std::deque<uint32_t> queue_;
     std::deque<uint32_t> history_;

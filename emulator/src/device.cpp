@@ -308,6 +308,7 @@ void Device::WaitMs(uint32_t ms) {
     LOCK;
     s_->Sync();
 }
+uint64_t Device::WallUsFor(uint32_t ms) const { LOCK; return s_->clock.WallUsFor(ms); }
 uint64_t Device::NowMs() const { LOCK; return s_->clock.NowMs(); }
 uint64_t Device::NowUs() const { LOCK; return s_->clock.NowUs(); }
 void Device::SetClockMode(ClockMode mode, double factor) {

@@ -1,6 +1,8 @@
 // USB access library of the scanner. A USB scanner runs the register protocol and the I2C
 // bus in its own firmware; here the emulator stands in for the device: registers through its
-// driver requests, the I2C devices on its byte-level bus.
+// driver requests, the I2C devices on its byte-level bus. The emulator is the one of this
+// process, or the lumora-emud daemon's when LUMORA_USB_DEVICE names its socket (unix:PATH).
+#include <cstdlib>
 #include <mutex>
 
 #include "devicelink/block_read.h"
@@ -10,6 +12,7 @@
 #include "devicelink/registers.h"
 #include "devicelink/scan_status.h"
 #include "lumora/lumora.h"
+#include "platform/emulator_daemon.h"
 #include "platform/emulator_entry.h"
 
 #define USB_EXPORT extern "C" __attribute__((visibility("default")))
@@ -27,8 +30,12 @@ constexpr uint32_t BLOCK_ATTEMPTS = 10;
 constexpr int ACK_POLL_LIMIT = 21;
 constexpr uint8_t READ_BIT = 0x01;
 
+// LUMORA_USB_DEVICE=unix:PATH: the emulator in the lumora-emud daemon; else in this process.
 bool LoadDevice() {
-    if (!emu) emu = platform::Emulator();
+    if (!emu) {
+        const char* socket = platform::DaemonSocket(std::getenv("LUMORA_USB_DEVICE"));
+        emu = socket ? platform::EmulatorDaemon(socket) : platform::Emulator();
+    }
     return emu != nullptr;
 }
 

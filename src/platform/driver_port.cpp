@@ -12,6 +12,7 @@
 
 #include "platform/log_channel.h"
 #include "platform/clock.h"
+#include "platform/emulator_daemon.h"
 #include "platform/emulator_entry.h"
 
 namespace platform {
@@ -55,10 +56,12 @@ private:
     std::string name_;
 };
 
-// The emulator's driver adaptor in the same process. Its waits advance emulated time.
+// The emulator's driver adaptor, in the same process or in the lumora-emud daemon. Its waits
+// advance emulated time.
 class EmulatorPort : public DriverPort {
 public:
-    EmulatorPort(const EmulatorEntry* emulator, int handle) : emulator_(emulator), handle_(handle) {
+    EmulatorPort(const EmulatorEntry* emulator, int handle, std::string name)
+        : emulator_(emulator), handle_(handle), name_(std::move(name)) {
         emulatorClock.wait_ms = emulator->wait_ms;
         emulatorClock.now_ms = emulator->now_ms;
         SetClockBackend(&emulatorClock);
@@ -77,12 +80,22 @@ public:
         }
         return true;
     }
-    const char* Name() const override { return "emulator"; }
+    const char* Name() const override { return name_.c_str(); }
 
 private:
     const EmulatorEntry* emulator_;
     int handle_;
+    std::string name_;
 };
+
+DriverPort* OpenEmulator(const EmulatorEntry* emulator, const char* name) {
+    int handle = emulator->open();
+    if (handle <= 0) {
+        SetLastError(handle < 0 ? -handle : ENODEV);
+        return nullptr;
+    }
+    return new EmulatorPort(emulator, handle, name);
+}
 
 }  // namespace
 
@@ -98,12 +111,14 @@ DriverPort* DriverPort::Open() {
             SetLastError(ENOENT);
             return nullptr;
         }
-        int handle = emulator->open();
-        if (handle <= 0) {
-            SetLastError(handle < 0 ? -handle : ENODEV);
-            return nullptr;
-        }
-        return new EmulatorPort(emulator, handle);
+        return OpenEmulator(emulator, "emulator");
+    }
+    if (const char* socket = DaemonSocket(configured)) {
+        DriverPort* port = OpenEmulator(EmulatorDaemon(socket), configured);
+        if (!port)
+            LogPrint(LOG_ERROR, "can't reach the scanner emulator daemon at %s: %s", socket,
+                     std::strerror(LastError()));
+        return port;
     }
     const char* path = (configured && *configured) ? configured : LUMORA_DEFAULT_DEVICE;
     // Only ioctl is used: read access is enough where write access is not granted.

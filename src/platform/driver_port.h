@@ -1,6 +1,7 @@
 // Port to the scanner's kernel driver: a device node driven with ioctl, or the emulator's
 // driver adaptor in-process. LUMORA_EPP_DEVICE: unset = /dev/lumoradv, a path = that node,
-// "emulator" = the emulator (liblumoraemu.so, loaded at run time).
+// "emulator" = the emulator (liblumoraemu.so, loaded at run time), "unix:PATH" = the emulator in
+// the lumora-emud daemon listening on that socket.
 #pragma once
 #include <cstdint>
 

@@ -7,6 +7,7 @@
 #include "diagnostics/measurement_file.h"
 #include "imagefile/zrip_wrapper.h"
 #include "imagefind/imagefind.h"
+#include "scanner/leftovers.h"
 
 namespace {
 constexpr int IDPROM_MOTOR_WORD = 0x92;
@@ -53,6 +54,7 @@ int Local_Close_Scanner() {
         dev->DemoImage = ImageDesc{};
     }
 
+    ReleaseImageFolder();
     ScannerOpen = false;
     ScannerActive = false;
     CleanupPending = false;

@@ -25,6 +25,7 @@
 #include "platform/clock.h"
 #include "platform/tools.h"
 #include "scanner/open_steps.h"
+#include "scanner/leftovers.h"
 
 namespace {
 
@@ -486,6 +487,7 @@ int OpenSequence(int paramSet) {
     char tempPath[1024] = "";
     GetTempFile(tempPath, sizeof tempPath);
     tempPath[sizeof tempPath - 1] = 0;
+    RemoveLeftovers(dev->ImageDir, tempPath);
     if (tempPath[0]) {
         strxcpy(TempFilePath, tempPath, sizeof TempFilePath);
         dev->WTempfile = fopen_ex(tempPath, "wb");

@@ -12,9 +12,17 @@ int RecoverScannerMemory() {
     dev->ResetBuffers();
     dev->SetSlotLines(0);
     dev->ShuttleCommand(4);
-    dev->SetReadPointer(dev->GetWritePointer());
-    Device.PixelSizeX = 0;
-    Device.PixelSizeY = 0;
+    // Reading does not erase the buffer RAM, and the write pointer goes back to 0 after every
+    // plate: the data of the plate the ended session was reading start at address 0. Reading
+    // from there gives that plate from its first line, also the lines that session had read.
+    const uint32_t readBefore = dev->GetReadPointer();
+    const uint32_t waitingBefore = dev->GetWordsWaiting();
+    dev->SetReadPointer(0);
+    if (readBefore != 0 && dev->GetWordsWaiting() < uint64_t(waitingBefore) + readBefore)
+        LogPrint(LOG_WARNING, "the first %u bytes of the interrupted scan are no longer in scanner memory",
+                 readBefore * 4u);
+    // The pixel sizes stay those of the parameter set of this open: an info file with pixel
+    // size 0 is refused by Get_ImageInfo, and the rebuilt image would be no image at all.
 
     // A device that keeps reporting waiting words must not hold the open forever: never read
     // more chunks than the buffer RAM can hold, plus a margin.
@@ -28,6 +36,7 @@ int RecoverScannerMemory() {
             break;
         }
         int emptyLines = 0;
+        const int32_t blocksBefore = dev->AnzBlocks;
         int r = dev->ReadScanData(&emptyLines);
         if (r != 0) {
             LogPrint(LOG_ERROR, "Checksum error, too many retrys ");
@@ -35,6 +44,9 @@ int RecoverScannerMemory() {
             DeviceShutdown();
             return r;
         }
+        // A chunk that brought plate data starts an image even when the plate's end came in
+        // the same chunk (a small plate, or the last lines of one): else it would be dropped.
+        if (dev->AnzBlocks != blocksBefore) inImage = true;
         if (emptyLines == 0) {
             if (++quietChunks > 51) {
                 dev->ProcessRanges(false);
@@ -42,7 +54,9 @@ int RecoverScannerMemory() {
             }
             inImage = true;
         } else if (emptyLines > 0 && inImage) {
-            dev->ProcessRanges(false);
+            // Empty lines end the chunk: every plate has passed. All ranges are finished, also
+            // one whose last line is a single line back (the status call does the same).
+            dev->ProcessRanges(true);
             dev->ResetBuffers();
             dev->ResetWritePointer();
             quietChunks = 0;

@@ -8,6 +8,7 @@
 #include "scanner/scanner_state.h"
 #include "platform/tools.h"
 #include "imagefind/imagefind.h"
+#include "scanner/leftovers.h"
 
 void RemoveTemporaryFile(int failLevel) {
     Imagefind* dev = ScannerDevice;
@@ -48,6 +49,7 @@ void DeviceShutdown() {
         ScannerDevice = nullptr;
         delete dev;
     }
+    ReleaseImageFolder();
     ScannerOpen = false;
     ScannerActive = false;
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ struct Api {
     decltype(&::Get_Paramcount) paramCount;
     decltype(&::Get_Paramname) paramName;
     decltype(&::ApiInit) apiInit;
+    decltype(&::Get_FirstOldImageName) firstOld;
+    decltype(&::Get_NextOldImageName) nextOld;
 
     bool resolve(Library& l) {
         open = LUMORA_FUNCTION(l, Open_Scanner);
@@ -56,8 +59,10 @@ struct Api {
         paramCount = LUMORA_FUNCTION(l, Get_Paramcount);
         paramName = LUMORA_FUNCTION(l, Get_Paramname);
         apiInit = LUMORA_FUNCTION(l, ApiInit);
+        firstOld = LUMORA_FUNCTION(l, Get_FirstOldImageName);
+        nextOld = LUMORA_FUNCTION(l, Get_NextOldImageName);
         return open && close && arm && disarm && status && imageName && imageInfo && readImage &&
-               paramCount && paramName && apiInit;
+               paramCount && paramName && apiInit && firstOld && nextOld;
     }
 };
 
@@ -67,6 +72,14 @@ bool ParseNumber(const std::string& text, double* out) {
     if (text.empty() || *end || v < 0) return false;
     *out = v;
     return true;
+}
+
+// Image files in the image folder (the scanner closed).
+std::set<std::string> ImageFiles(Api& api) {
+    std::set<std::string> names;
+    char name[1024];
+    for (int r = api.firstOld(name); r == 0; r = api.nextOld(name)) names.insert(name);
+    return names;
 }
 
 // Parameter set by number, or by its name (without regard to case). -1 when unknown.
@@ -116,6 +129,14 @@ public:
             last_ = line + 9;
             std::printf("%s\n", line);
         }
+        std::fflush(stdout);
+    }
+
+    // An image rebuilt at the open from what an interrupted session left in the scanner.
+    void Recovered(const std::string& name) {
+        fetched_++;
+        std::printf("image %ld: %s (recovered from the scanner memory)\n", fetched_, name.c_str());
+        if (o_.png || o_.png8) Preview(name.c_str());
         std::fflush(stdout);
     }
 
@@ -193,7 +214,17 @@ int RunScan(Library& library, const std::vector<std::string>& args) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
+    Session session(api, o);
+    std::set<std::string> before = ImageFiles(api);
     int r = api.open(set);
+    if (r == LUMORA_E_OLD_DATA) {
+        // The scanner memory held data of an interrupted session: the open rebuilt those
+        // images and asks for another open.
+        std::printf("the scanner held data of an interrupted session: images rebuilt\n");
+        for (const std::string& name : ImageFiles(api))
+            if (!before.count(name)) session.Recovered(name);
+        r = api.open(set);
+    }
     if (r == LUMORA_W_OLD_IMAGES || r == LUMORA_W_LAMP_LIFETIME) {
         // The scanner is open; the warning returned the library to its loaded state.
         std::fprintf(stderr, "lumora: warning: %s (code %d)\n", Explain(r), r);
@@ -207,7 +238,6 @@ int RunScan(Library& library, const std::vector<std::string>& args) {
     }
     std::printf("scanner open with parameter set %d\n", set);
 
-    Session session(api, o);
     int result = api.arm();
     if (result == LUMORA_W_AMBIENT_LIGHT) {
         std::fprintf(stderr, "lumora: warning: %s (code %d)\n", Explain(result), result);
@@ -265,6 +295,7 @@ LUMORA_COMMAND(scan, "scan plates into image files",
                "arms it and polls its status every MS milliseconds (default 50), showing whether\n"
                "a plate is in the scan, whether data are being received and how many images\n"
                "wait. Every image is fetched as soon as it waits and its file name printed;\n"
+               "images rebuilt at the open from an interrupted session's data are listed first;\n"
                "--png writes a 16-bit grayscale preview beside it, --png8 an 8-bit one with the\n"
                "image's range stretched. The session ends after N images (--plates), after S\n"
                "seconds (--seconds) or on Ctrl-C; the scanner is then disarmed, the remaining\n"

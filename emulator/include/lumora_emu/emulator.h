@@ -123,6 +123,7 @@ public:
     // --- clock ----------------------------------------------------------------------------
     void AdvanceMs(uint64_t ms);            // moves emulated time (and the plates) at once
     void WaitMs(uint32_t ms);               // as lumora_emu_wait_ms: sleeps in real-time modes
+    uint64_t WallUsFor(uint32_t ms) const;  // wall time such a wait takes (0 in stepped mode)
     uint64_t NowMs() const;
     uint64_t NowUs() const;
     void SetClockMode(ClockMode mode, double factor = 1.0);

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/deps.sh cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev \
-  libflxmlrpc-dev pkg-config libdcmtk-dev dicom3tools libtiff-dev libsane-dev sane-utils
+  libflxmlrpc-dev pkg-config libdcmtk-dev dicom3tools libtiff-dev libsane-dev sane-utils dpkg-dev
 
 jobs=$(nproc 2>/dev/null || echo 2)
 

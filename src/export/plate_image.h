@@ -13,8 +13,8 @@ struct PlateImage {
     uint16_t height = 0;
     std::vector<uint16_t> pixels;  // width x height, row by row, top row first
 
-    // True when the image was written turned by 90 or 270 degrees: the info record's width
-    // and pixel sizes then describe the plate before the turn.
+    // True when the image was written turned by 90 or 270 degrees: its rows then run along
+    // the scan line, to which pixelSizeX belongs.
     bool QuarterTurned() const;
     // Distance between the centres of adjacent rows and of adjacent columns, in millimetres.
     double RowSpacingMm() const;

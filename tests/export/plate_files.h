@@ -32,8 +32,10 @@ inline std::vector<uint16_t> PlatePixels(const PlateSpec& s) {
 inline ImageInfo PlateInfo(const PlateSpec& s) {
     ImageInfo info{};
     info.size = sizeof info;
-    info.width = s.width;
-    info.height = s.height;
+    // The record carries the size as written: turned by a quarter, width and height swap.
+    const bool quarter = s.rotation == 90 || s.rotation == 270 || s.rotation == -90;
+    info.width = quarter ? s.height : s.width;
+    info.height = quarter ? s.width : s.height;
     info.pixelSizeX = s.pixelSizeX;
     info.pixelSizeY = s.pixelSizeY;
     info.bitsPerPixel = 16;

@@ -85,7 +85,7 @@ bool PlateDevice::TakeWaitingImage() {
     return true;
 }
 
-Acquire PlateDevice::NextImage(volatile std::sig_atomic_t* cancel) {
+Acquire PlateDevice::NextImage(const std::atomic<int>* cancel) {
     error_.clear();
     code_ = 0;
     image_ = PlateImage{};
@@ -96,7 +96,7 @@ Acquire PlateDevice::NextImage(volatile std::sig_atomic_t* cancel) {
         armed_ = true;
     }
     const auto start = std::chrono::steady_clock::now();
-    while (!*cancel) {
+    while (!cancel->load()) {
         const int word = api_.status();
         if (word < 0 && word != LUMORA_E_STATUS_BUSY) return Fail("Get_Status failed", word);
         if (word > 0 && (word & LUMORA_STATUS_IMAGES_MASK) && TakeWaitingImage())

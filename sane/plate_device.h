@@ -1,7 +1,7 @@
 // The scanner behind one SANE handle: opened with a parameter set, armed by each acquisition,
 // one finished image at a time.
 #pragma once
-#include <csignal>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -30,8 +30,8 @@ public:
     const ParamSetFacts& Facts() const { return facts_; }
 
     // Arms (when not armed) and polls until an image waits, then reads it into image().
-    // Stops early when *cancel becomes non-zero (it may be set from a signal handler).
-    Acquire NextImage(volatile std::sig_atomic_t* cancel);
+    // Stops early when *cancel becomes non-zero (set from a signal handler or another thread).
+    Acquire NextImage(const std::atomic<int>* cancel);
     // Disarms when armed.
     void Disarm();
 

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -49,7 +49,7 @@ struct Handle {
     SANE_Bool negative = SANE_FALSE;
     char kind[16] = "";
     // the image being read
-    bool scanning = false;
+    std::atomic<bool> scanning{false};
     std::vector<SANE_Byte> bytes;
     size_t position = 0;
     SANE_Parameters parameters{SANE_FRAME_GRAY, SANE_TRUE, 0, 0, 0, 16};
@@ -59,9 +59,10 @@ BackendConfig config;
 const DriverApi* driver = nullptr;
 Handle* openHandle = nullptr;
 // Set by sane_cancel while sane_start waits; read by the wait loop. sane_cancel may run in a
-// signal handler: it only writes these flags then.
-volatile std::sig_atomic_t cancelRequested = 0;
-volatile std::sig_atomic_t busy = 0;
+// signal handler or another thread: it only writes these flags then (lock-free atomics).
+std::atomic<int> cancelRequested{0};
+std::atomic<int> busy{0};
+static_assert(std::atomic<int>::is_always_lock_free, "async-signal-safe flags");
 
 const SANE_Device device{DEVICE_NAME, "Lumora", "storage-phosphor plate scanner",
                          "X-ray plate scanner"};

@@ -189,6 +189,7 @@ SANE_ENTRY void sane_lumora_exit(void) {
 }
 
 SANE_ENTRY SANE_Status sane_lumora_get_devices(const SANE_Device*** list, SANE_Bool) {
+    if (!list) return SANE_STATUS_INVAL;
     // Listed when the driver loads and its configuration names parameter sets.
     const bool present = driver && (openHandle || (driver->apiInit(), driver->paramCount() > 0));
     *list = present ? deviceList : emptyList;
@@ -196,7 +197,7 @@ SANE_ENTRY SANE_Status sane_lumora_get_devices(const SANE_Device*** list, SANE_B
 }
 
 SANE_ENTRY SANE_Status sane_lumora_open(SANE_String_Const name, SANE_Handle* handle) {
-    if (!driver) return SANE_STATUS_INVAL;
+    if (!driver || !handle) return SANE_STATUS_INVAL;
     if (name && *name && std::strcmp(name, DEVICE_NAME) != 0) return SANE_STATUS_INVAL;
     if (openHandle) return SANE_STATUS_DEVICE_BUSY;  // the driver drives one scanner
     auto h = std::make_unique<Handle>();

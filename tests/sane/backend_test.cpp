@@ -227,6 +227,19 @@ TEST_F(Backend_, CancelWhileWaitingDisarmsAndKeepsTheScannerOpen) {
     EXPECT_TRUE(Logged(6, "Close_Scanner ret=0"));
 }
 
+TEST_F(Backend_, WithoutKeepImagesTheDriverFilesGoOnceRead) {
+    dir.write("sane.d/lumora.conf", "poll-interval 1\nkeep-images no\n");
+    sane.exit();
+    ASSERT_EQ(SANE_STATUS_GOOD, sane.init(nullptr, nullptr));  // reads the configuration again
+    Emulator("[Plate_1]\nImage=phantom:bars\nSlot=1\nAt=0.5\n");
+    ASSERT_EQ(SANE_STATUS_GOOD, sane.open("lumora", &h));
+    ASSERT_EQ(SANE_STATUS_GOOD, sane.start(h));
+    SANE_Status last;
+    EXPECT_EQ(320u * 256u * 2u, ReadAll(&last).size());
+    EXPECT_EQ(SANE_STATUS_EOF, last);
+    for (const std::string& f : ImageFiles()) EXPECT_EQ(std::string::npos, f.find("LM000001")) << f;
+}
+
 TEST_F(Backend_, CancelWhileReadingEndsTheFrame) {
     Emulator("[Plate_1]\nImage=phantom:bars\nSlot=1\nAt=0.5\n");
     ASSERT_EQ(SANE_STATUS_GOOD, sane.open("lumora", &h));

@@ -9,7 +9,7 @@ root=$(pwd)
 demo=${1:-out/demo}
 [[ $demo = /* ]] || demo="$root/$demo"
 
-./scripts/deps.sh cmake ninja-build g++ libpng-dev pkg-config libflxmlrpc-dev
+./scripts/deps.sh cmake ninja-build g++ libpng-dev pkg-config libflxmlrpc-dev libdcmtk-dev libtiff-dev libsane-dev
 
 echo "== building"
 cmake -S . -B build-demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMORA_TESTS=OFF \

@@ -4,12 +4,14 @@
 # again, then a ThreadSanitizer build and the suite again, then a short run of every fuzz
 # target. Installs the build tools and libraries first
 # when they are missing.
+# The optimised build's suite also installs into a staging folder and builds and checks the
+# Debian package once (CTest labels install and package; the sanitizer builds leave them out).
 # Exits non-zero on any failure. Benchmarks are built but not run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/deps.sh cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev \
-  libflxmlrpc-dev pkg-config
+  libflxmlrpc-dev pkg-config libdcmtk-dev dicom3tools libtiff-dev libsane-dev sane-utils dpkg-dev
 
 jobs=$(nproc 2>/dev/null || echo 2)
 

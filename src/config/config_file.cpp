@@ -15,14 +15,16 @@ namespace {
 
 constexpr int kParamSectionSize = 64;
 
-const char* ParamPattern() {
+const char* ParamPattern(const ini2& config) {
     long demo = 0;
-    ConfigIni.get("Interface", "DemoMode", &demo, 0);
+    config.get("Interface", "DemoMode", &demo, 0);
     if (demo != 0) return "Demo_Param_#";
     char type[1024];
-    ConfigIni.get("Scanner", "ScannerType", type, "Lumora");
+    config.get("Scanner", "ScannerType", type, "Lumora");
     return strcasecmp(type, "CALYXA") == 0 ? "CalyxParam_#" : "Param_#";
 }
+
+const char* ParamPattern() { return ParamPattern(ConfigIni); }
 
 }  // namespace
 
@@ -66,6 +68,10 @@ int CurrentIniFileName(char* path) {
 
 char* ParamSectionName(char* out, int n) {
     return ini2::index(out, kParamSectionSize, ParamPattern(), n);
+}
+
+char* ParamSectionNameOf(const ini2& config, char* out, int n) {
+    return ini2::index(out, kParamSectionSize, ParamPattern(config), n);
 }
 
 int CountParamSets() {

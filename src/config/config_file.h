@@ -18,5 +18,7 @@ int CurrentIniFileName(char* path);
 int CountParamSets();
 // Section name of parameter set n for the configured model and demo mode (out: 64 bytes).
 char* ParamSectionName(char* out, int n);
+// The same for a configuration loaded elsewhere (by a tool reading the file on its own).
+char* ParamSectionNameOf(const ini2& config, char* out, int n);
 // Reads ParamName of set `number` into name (260 bytes): the lookup's result (0 = found).
 int ReadParamName(char* name, int number);

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "commands.h"
+#include "export/dicom_uid.h"
+#include "plate_export.h"
 #include "png_preview.h"
 
 namespace {
@@ -30,6 +32,8 @@ struct Options {
     bool png = false;
     bool png8 = false;
     long intervalMs = 50;
+    std::vector<ExportFormat> save;  // --save: exports written beside each image
+    ExportSettings exportSettings;
 };
 
 struct Api {
@@ -102,7 +106,12 @@ void SleepMs(long ms) {
 
 class Session {
 public:
-    Session(Api& api, const Options& o) : api_(api), o_(o), tty_(isatty(STDOUT_FILENO)) {}
+    Session(Api& api, Library& library, Options& o)
+        : api_(api), library_(library), o_(o), tty_(isatty(STDOUT_FILENO)) {
+        // The images of one session are one study and one series.
+        o_.exportSettings.dicom.studyUid = NewDicomUid();
+        o_.exportSettings.dicom.seriesUid = NewDicomUid();
+    }
 
     // Fetches every waiting image. False when writing a preview failed (the image is kept).
     void FetchImages() {
@@ -112,6 +121,7 @@ public:
             EndStatusLine();
             std::printf("image %ld: %s\n", fetched_, name);
             if (o_.png || o_.png8) Preview(name);
+            Save(name);
             std::fflush(stdout);
         }
     }
@@ -137,6 +147,7 @@ public:
         fetched_++;
         std::printf("image %ld: %s (recovered from the scanner memory)\n", fetched_, name.c_str());
         if (o_.png || o_.png8) Preview(name.c_str());
+        Save(name.c_str());
         std::fflush(stdout);
     }
 
@@ -171,8 +182,18 @@ private:
         }
     }
 
+    void Save(const char* name) {
+        o_.exportSettings.dicom.instanceNumber = int(fetched_);
+        for (ExportFormat format : o_.save) {
+            std::string written;
+            if (ExportImageFile(library_, name, format, o_.exportSettings, "", &written) != 0)
+                previewFailed_ = true;
+        }
+    }
+
     Api& api_;
-    const Options& o_;
+    Library& library_;
+    Options& o_;
     bool tty_;
     bool open_ = false;
     long fetched_ = 0;
@@ -198,6 +219,13 @@ int RunScan(Library& library, const std::vector<std::string>& args) {
             o.png = true;
         } else if (a == "--png8") {
             o.png8 = true;
+        } else if (a == "--save" && i + 1 < args.size()) {
+            ExportFormat format;
+            if (!ParseExportFormat(args[++i], &format) || format == ExportFormat::Png8)
+                return UsageError("scan", "--save takes dicom, tiff or png16: " + args[i]);
+            o.save.push_back(format);
+        } else if (std::string error; TakeExportOption(args, &i, &o.exportSettings, &error)) {
+            if (!error.empty()) return UsageError("scan", error);
         } else {
             return UsageError("scan", "unexpected argument: " + a);
         }
@@ -214,7 +242,7 @@ int RunScan(Library& library, const std::vector<std::string>& args) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
-    Session session(api, o);
+    Session session(api, library, o);
     std::set<std::string> before = ImageFiles(api);
     int r = api.open(set);
     if (r == LUMORA_E_OLD_DATA) {
@@ -290,7 +318,7 @@ int RunScan(Library& library, const std::vector<std::string>& args) {
 
 LUMORA_COMMAND(scan, "scan plates into image files",
                "usage: lumora scan [--set N|NAME] [--plates N] [--seconds S] [--png|--png8]\n"
-               "                   [--interval MS]\n\n"
+               "                   [--interval MS] [--save dicom|tiff|png16 ...] [DICOM options]\n\n"
                "Opens the scanner with parameter set N (default 1) or the set of that name,\n"
                "arms it and polls its status every MS milliseconds (default 50), showing whether\n"
                "a plate is in the scan, whether data are being received and how many images\n"
@@ -299,5 +327,9 @@ LUMORA_COMMAND(scan, "scan plates into image files",
                "--png writes a 16-bit grayscale preview beside it, --png8 an 8-bit one with the\n"
                "image's range stretched. The session ends after N images (--plates), after S\n"
                "seconds (--seconds) or on Ctrl-C; the scanner is then disarmed, the remaining\n"
-               "data are fetched, and it is closed.\n",
+               "data are fetched, and it is closed.\n"
+               "--save writes each image as it arrives also as DICOM (.dcm), 16-bit TIFF (.tif)\n"
+               "or 16-bit PNG (.png) next to the driver's file (repeat it for several formats;\n"
+               "the DICOM files of a session share one study and one series).\n\n"
+               LUMORA_EXPORT_OPTIONS_USAGE,
                RunScan);

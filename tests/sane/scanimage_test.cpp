@@ -47,13 +47,13 @@ public:
 // 16-bit grey PNG samples read back with libpng.
 std::vector<uint16_t> ReadPng16(const std::string& path, uint32_t* w, uint32_t* h) {
     std::vector<uint16_t> out;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return out;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
+    if (!file) return out;
+    FILE* f = file.get();
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        fclose(f);
         return {};
     }
     png_init_io(png, f);
@@ -68,7 +68,6 @@ std::vector<uint16_t> ReadPng16(const std::string& path, uint32_t* w, uint32_t* 
         }
     }
     png_destroy_read_struct(&png, &info, nullptr);
-    fclose(f);
     return out;
 }
 

@@ -16,6 +16,7 @@
 #include "config/paths.h"
 #include "config/get_konfigpara.h"
 #include "config/scanner_settings.h"
+#include "config/settings_guard.h"
 #include "config/zrconfigwr.h"
 #include "diagnostics/calibration.h"
 #include "diagnostics/device_memory.h"
@@ -225,8 +226,9 @@ void LoadDemoImage(Imagefind* dev, const char* name) {
     }
 }
 
-// Step 21: the settings of the set, and what they ask of the device.
-void ReadSettings(Imagefind* dev, int paramSet) {
+// Step 21: the settings of the set, and what they ask of the device. 0, or LUMORA_E_RANGE when
+// a derived value cannot be programmed.
+int ReadSettings(Imagefind* dev, int paramSet) {
     KonfigInput in;
     in.config = &ConfigIni;
     in.idprom = IdpromImage;
@@ -242,6 +244,7 @@ void ReadSettings(Imagefind* dev, int paramSet) {
     if (in.demo) dev->FastDemo = out.fastDemo ? 1 : 0;
     dev->MinImagePixels = out.minImagePixels;
     if (r == 0 && in.demo) LoadDemoImage(dev, out.demoImage);
+    return CheckDerivedSettings(out);
 }
 
 // Step 23: wait for the high voltage to fall, then measure the ADC offset.
@@ -429,13 +432,12 @@ int OpenSequence(int paramSet) {
     if (free < MIN_FREE_BYTES) return Fail(LUMORA_E_DISK_SPACE, "not enough free Disk Space");
 
     int openResult = 0;
-    dev->InitImageCounter();
-    int highest = dev->ImageCounter;
+    int highest = dev->InitImageCounter();
     if (IniLong("Scanner", "CheckTempImage", 1) != 0 && highest != 0) {
         openResult = LUMORA_W_OLD_IMAGES;
         LogPrint(LOG_WARNING, "found %i existing Imagefiles in %s ", highest, dev->ImageDir);
     }
-    if (highest > MAX_IMAGE_NUMBER) return Fail(LUMORA_E_NO_FILENAME, "no available Filename for Image file");
+    if (dev->ImageCounter > MAX_IMAGE_NUMBER) return Fail(LUMORA_E_NO_FILENAME, "no available Filename for Image file");
 
     // 15-16: old data in the scanner memory, else the firmware.
     bool recoveryPending = false;
@@ -456,7 +458,8 @@ int OpenSequence(int paramSet) {
     r = dev->DetectBufferRam(&Device.BufferRam);
     if (r != 0) return Fail(r, "can not find buffer RAM - error code: %i", r);
     LogPrint(LOG_INFO, "Buffer size: %i bytes, type: %i", int(Device.BufferRam.size), Device.BufferRam.type);
-    ReadSettings(dev, paramSet);
+    if ((r = ReadSettings(dev, paramSet)) != 0)
+        return Fail(r, "can't init HW register - error code: %i", r);
     if (!recoveryPending) {
         r = dev->InitHwRegister(&Settings, &Device.BufferRam, IdpromImage[idprom::SLOT_MASK]);
         if (r != 0) return Fail(r, "can't init HW register - error code: %i", r);
@@ -488,6 +491,7 @@ int OpenSequence(int paramSet) {
     tempPath[sizeof tempPath - 1] = 0;
     if (tempPath[0]) {
         strxcpy(TempFilePath, tempPath, sizeof TempFilePath);
+        strxcpy(dev->TempFileName, tempPath, sizeof dev->TempFileName);
         dev->WTempfile = fopen_ex(tempPath, "wb");
         if (dev->WTempfile) dev->RTempfile = fopen_ex(tempPath, "rb");
     }

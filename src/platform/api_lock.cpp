@@ -50,12 +50,21 @@ private:
 };
 
 // The handle may be closed while a caller waits on it: waiters keep their own reference.
-std::mutex handleMutex;
-std::shared_ptr<Semaphore> apiSemaphore;
+// Built on first use and never destroyed: ApiExit closes the handle from the library's unload
+// routine, which at process end runs after the library's static objects are gone.
+struct Handle {
+    std::mutex mutex;
+    std::shared_ptr<Semaphore> semaphore;
+};
+
+Handle& TheHandle() {
+    static Handle* handle = new Handle();
+    return *handle;
+}
 
 std::shared_ptr<Semaphore> Current() {
-    std::lock_guard<std::mutex> lock(handleMutex);
-    return apiSemaphore;
+    std::lock_guard<std::mutex> lock(TheHandle().mutex);
+    return TheHandle().semaphore;
 }
 
 }  // namespace
@@ -66,13 +75,13 @@ void CreateApiSemaphore() {
         LogPrint(LOG_DETAIL, "CreateMutex error: %d", ENOMEM);
         _exit(-1);
     }
-    std::lock_guard<std::mutex> lock(handleMutex);
-    apiSemaphore.reset(created);
+    std::lock_guard<std::mutex> lock(TheHandle().mutex);
+    TheHandle().semaphore.reset(created);
 }
 
 void CloseApiSemaphore() {
-    std::lock_guard<std::mutex> lock(handleMutex);
-    apiSemaphore.reset();
+    std::lock_guard<std::mutex> lock(TheHandle().mutex);
+    TheHandle().semaphore.reset();
 }
 
 int LockMutex(const char* what) {

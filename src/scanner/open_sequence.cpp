@@ -25,6 +25,7 @@
 #include "imagefile/zrip_wrapper.h"
 #include "platform/clock.h"
 #include "platform/tools.h"
+#include "scanner/device_lock.h"
 #include "scanner/open_steps.h"
 
 namespace {
@@ -88,6 +89,8 @@ void SelectModel(char* type, size_t size) {
 int CreateDevice(const char* type) {
     bool calyxa = IsCalyxa();
     if (strcasecmp(type, "EPP") == 0 && !calyxa) {
+        // The device is owned before it is touched: a refused open leaves it to its owner.
+        if (LockEppDevice() != 0) return LUMORA_E_INIT;
         ScannerDevice = new Imagefind();
         int r = ScannerDevice->OpenDevice();
         if (r != 0) return Fail(r, "can not init driver: %i", r);

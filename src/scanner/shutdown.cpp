@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/log_channel.h"
+#include "scanner/device_lock.h"
 #include "scanner/scanner_state.h"
 #include "platform/tools.h"
 #include "imagefind/imagefind.h"
@@ -46,6 +47,7 @@ void DeviceShutdown() {
         ScannerDevice = nullptr;
         delete dev;
     }
+    UnlockEppDevice();
     ScannerOpen = false;
     ScannerActive = false;
 }

@@ -197,7 +197,7 @@ void Imagefind::ProduceImage(int range) {
         LogPrint(LOG_ERROR, "range %i lost data in temporary file %s (%s), no image produced",
                  range, TempFileName, std::strerror(err));
         ReportOutputError(err);
-        CountPlate(Device.ImageType);
+        CountPlateAndSave(this, Device.ImageType);
         return;
     }
 
@@ -283,7 +283,7 @@ void Imagefind::ProduceImage(int range) {
 
     // The info file follows a complete image; without it the image goes too.
     if (err == 0 && (err = WriteInfoFile(info, name)) != 0) std::remove(name);
-    CountPlate(Device.ImageType);
+    CountPlateAndSave(this, Device.ImageType);
     if (err != 0) {
         ReportOutputError(err);
         return;

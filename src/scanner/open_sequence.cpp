@@ -32,6 +32,8 @@ namespace {
 
 constexpr int64_t MIN_FREE_BYTES = 200000000;
 constexpr int MAX_IMAGE_NUMBER = 999000;
+constexpr size_t IMAGE_NAME_LENGTH = 12;    // "LM000001.XYZ"
+constexpr size_t IMAGE_NAME_BUFFER = 1024;  // the image-name buffers of the interface
 constexpr uint16_t TYPE_ID_CALYXA = 12;
 
 // Logs the message at level 3, runs the device shut-down and returns code.
@@ -429,6 +431,10 @@ int OpenSequence(int paramSet) {
         LogPrint(LOG_ERROR, "no image path configured");
         return Fail(LUMORA_E_DISK_SPACE, "not enough free Disk Space");
     }
+    // Image names (folder, "/LM000001.XYZ") must fit the name buffers of the interface.
+    if (strlen(dev->ImageDir) + 1 + IMAGE_NAME_LENGTH >= IMAGE_NAME_BUFFER)
+        return Fail(LUMORA_E_NO_FILENAME, "image path too long for image names of at most %zu characters: %s",
+                    IMAGE_NAME_BUFFER - 1, dev->ImageDir);
     mkdir_ex(dev->ImageDir);
     int64_t free = DiskFree(dev->ImageDir);
     LogPrint(LOG_INFO, "available Disk Space for Image files: %" PRId64 " Bytes", free);

@@ -155,3 +155,34 @@ TEST_F(DiskFaults, NonsenseSettingsAreRefusedAtOpenNamingTheKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// Image folders with long paths: beyond 260 characters the images are read as any others;
+// a folder too long for the interface's 1024-byte names is refused at open.
+TEST_F(DiskFaults, LongImagePathsWorkOrAreRefusedAtOpen) {
+    std::string deep = dir.path();
+    while (deep.size() < 300) deep += "/folder-with-a-long-name";
+    dir.write("zrconfig.ini", "[Paths]\nConfig=lumora.ini\nDeviceDir=devices\nImageDir=" + deep +
+                                  "\nScriptDir=scripts\n[Log]\nTarget=file:log.txt\nLevel=8\n");
+    ApiExit();
+    ASSERT_EQ(0, Open_Scanner(1));
+    ASSERT_EQ(0, Aktivate_Scanner());
+    std::vector<std::string> names;
+    std::vector<int> errors;
+    PollPastPlate(0, &names, &errors);
+    ASSERT_EQ(1u, names.size());
+    EXPECT_GT(names[0].size(), 300u);
+    EXPECT_TRUE(Readable(names[0]));
+    EXPECT_EQ(0, Close_Scanner());
+
+    while (deep.size() < 960) deep += "/folder-with-a-long-name";
+    deep += "/" + std::string(1015 - deep.size() - 1, 'x');  // 1015 characters: fits the service
+    dir.write("zrconfig.ini", "[Paths]\nConfig=lumora.ini\nDeviceDir=devices\nImageDir=" + deep +
+                                  "\nScriptDir=scripts\n[Log]\nTarget=file:log.txt\nLevel=8\n");
+    ApiExit();
+    EXPECT_EQ(LUMORA_E_NO_FILENAME, Open_Scanner(1));
+    EXPECT_TRUE(LoggedContaining(3, "image path too long for image names of at most 1023 characters"));
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 // mutex: any thread may release it, and taking it twice from one thread blocks.
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -57,8 +58,14 @@ struct Handle {
     std::shared_ptr<Semaphore> semaphore;
 };
 
+// Raw storage, constructed on first use and destroyed only by DestroyApiSemaphoreHandle:
+// static destructors at process end never touch it.
+alignas(Handle) unsigned char handleStorage[sizeof(Handle)];
+std::once_flag handleBuilt;  // trivially destructible
+Handle* handle = nullptr;
+
 Handle& TheHandle() {
-    static Handle* handle = new Handle();
+    std::call_once(handleBuilt, [] { handle = new (handleStorage) Handle(); });
     return *handle;
 }
 
@@ -102,6 +109,10 @@ int ReleaseApiMutex(const char* what) {
     LogPrint(LOG_TRACE, "\t%s for %s", "ReleaseApiMutex", what);
     std::shared_ptr<Semaphore> semaphore = Current();
     return semaphore && semaphore->release() ? 0 : 1;
+}
+
+void DestroyApiSemaphoreHandle() {
+    CloseApiSemaphore();  // frees the semaphore; the handle's lock stays usable until unload
 }
 
 int ApiSemaphoreWaiters() {

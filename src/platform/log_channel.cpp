@@ -11,10 +11,12 @@ namespace {
 
 Log* channel = nullptr;
 
-// Built on first use and never destroyed, so that lines written while the process ends (from
-// other libraries' destructors) still find a valid lock.
+// Built in place on first use and never destroyed, so that lines written while the process
+// ends (from destructors that run after this library's statics are gone) still find a valid
+// lock; no heap block, so nothing is left behind when the library is unloaded.
 std::shared_mutex& ChannelMutex() {
-    static std::shared_mutex* mutex = new std::shared_mutex();
+    alignas(std::shared_mutex) static unsigned char storage[sizeof(std::shared_mutex)];
+    static std::shared_mutex* mutex = new (storage) std::shared_mutex();
     return *mutex;
 }
 

@@ -1,11 +1,19 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang in build-fuzz and runs each one briefly with a
-# fixed number of runs from a seed corpus made here.
-#   scripts/fuzz.sh [runs]        (default 20000 runs per target)
+# fixed number of runs from a seed corpus (made here, and the files in fuzz/corpus/<target>).
+#   scripts/fuzz.sh [runs]            (default 20000 runs per target)
+#   scripts/fuzz.sh --time SECONDS    (a longer budget: each target runs that long)
 set -eu
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-RUNS=${1:-20000}
+BUDGET=""
+if [ "${1:-}" = "--time" ]; then
+  [ -n "${2:-}" ] || { echo "usage: $0 [runs] | --time SECONDS"; exit 2; }
+  BUDGET="-max_total_time=$2"
+  RUNS=-1
+else
+  RUNS=${1:-20000}
+fi
 BUILD="$ROOT/build-fuzz"
 JOBS=${JOBS:-2}
 
@@ -69,9 +77,11 @@ seed fuzz_stream_walker binned '\074\000\123\310\001\050\376\377\012\000\144\000
 STATUS=0
 for target in $TARGETS; do
   mkdir -p "$CORPUS/$target"
-  echo "== $target ($RUNS runs)"
+  # Seeds kept in the repository.
+  if [ -d "$ROOT/fuzz/corpus/$target" ]; then cp "$ROOT/fuzz/corpus/$target"/* "$CORPUS/$target/"; fi
+  echo "== $target (${BUDGET:-$RUNS runs})"
   if ! LUMORA_LIBDIR="$BUILD/lib" ASAN_OPTIONS=detect_leaks=1 \
-       "$BUILD/bin/$target" -runs="$RUNS" -seed=1 -max_len=4096 -timeout=10 \
+       "$BUILD/bin/$target" -runs="$RUNS" $BUDGET -seed=1 -max_len=4096 -timeout=10 \
        -rss_limit_mb=2048 "$CORPUS/$target" > "$BUILD/$target.log" 2>&1; then
     tail -40 "$BUILD/$target.log"
     STATUS=1

@@ -6,6 +6,7 @@
 #include "config/log_configuration.h"
 #include "config/zrconfigwr.h"
 #include "imagefile/zrip_wrapper.h"
+#include "platform/api_lock.h"
 #include "platform/log_channel.h"
 
 // Library load: build the process objects and rebuild the log channel from the service.
@@ -18,7 +19,9 @@ __attribute__((constructor)) static void LumoraProcessAttach() {
 }
 
 // Library unload (dlclose or process end): ApiExit after a local initialisation, then the
-// process objects in the reverse order of their construction.
+// process objects in the reverse order of their construction. At process end without dlclose
+// this runs after the library's static objects were destroyed: what it uses lives on the heap
+// (the process objects, the log channel's lock, the API semaphore's handle).
 __attribute__((destructor)) static void LumoraProcessDetach() {
     if (ApiExitAtUnload) {
         ApiExitAtUnload = false;
@@ -28,4 +31,5 @@ __attribute__((destructor)) static void LumoraProcessDetach() {
     DestroyConfigService(ConfigServiceRole::General);
     DestroyZrip();
     DestroyConfigService(ConfigServiceRole::Firmware);
+    DestroyApiSemaphoreHandle();
 }

@@ -161,10 +161,21 @@ void ScanLineAndFeed(const Run& r, const Geometry& g) {
     const double resY = r.ini.Double(r.set, "Res_Y", 50.0);
     const int64_t binning = int64_t(static_cast<int32_t>(r.ini.Long(r.set, "Binning", 0))) + 1;
     s->Binning = binning > 2 ? 2 : binning < 1 ? 1 : int32_t(binning);
-    s->Interpolate_Y = static_cast<int32_t>(r.ini.Long(r.set, "Interpolate_Y", 1));
+    const long interpolate = r.ini.Long(r.set, "Interpolate_Y", 1);
+    s->Interpolate_Y = static_cast<int32_t>(interpolate);
     if (s->Interpolate_Y < 1) s->Interpolate_Y = 1;
     s->OvsFactor = 1;
-    s->ADC_Ovs = RoundR(resX * 300.0 / (s->Penta * g.scanCircle * PI));
+    KonfigInputs& raw = r.out->inputs;
+    raw.motorStep = g.motorStep;
+    raw.scanCircle = g.scanCircle;
+    raw.abstA = g.abstA;
+    raw.abstB = g.abstB;
+    raw.scanRange = g.scanRange;
+    raw.resX = resX;
+    raw.resY = resY;
+    raw.interpolateY = interpolate;
+    raw.adcOvsRaw = resX * 300.0 / (s->Penta * g.scanCircle * PI);
+    s->ADC_Ovs = RoundR(raw.adcOvsRaw);
     if (s->ADC_Ovs > 32) {
         s->ADC_Ovs /= 2;
         s->Binning = 2;
@@ -173,22 +184,27 @@ void ScanLineAndFeed(const Run& r, const Geometry& g) {
     d->PixelSizeX = s->ADC_Ovs * MICRO * s->Penta * g.scanCircle * PI / 300.0 * s->OvsFactor;
 
     if (std::fabs(resX - resY) < RES_TOLERANCE)
-        s->SMOT = RoundR(g.motorStep * K_SMOT * s->Binning /
-                         (d->PixelSizeX * 1.0e6 * s->Penta * s->Interpolate_Y));
+        raw.smotRaw = g.motorStep * K_SMOT * s->Binning /
+                      (d->PixelSizeX * 1.0e6 * s->Penta * s->Interpolate_Y);
     else
-        s->SMOT = RoundR(g.motorStep * K_SMOT * s->Binning / (s->Penta * resY * s->Interpolate_Y));
+        raw.smotRaw = g.motorStep * K_SMOT * s->Binning / (s->Penta * resY * s->Interpolate_Y);
+    s->SMOT = RoundR(raw.smotRaw);
     const int64_t feedDenominator = int64_t(s->SMOT) * s->Penta * s->Interpolate_Y;
     d->PixelSizeY = g.motorStep * 6.0e7 * s->Binning / double(feedDenominator);
 
     if (r.out->fastDemo) {
         const double step = 2 * g.motorStep;
-        s->StepsA = RoundR(g.abstA / step);
-        s->StepsAB = RoundR(g.abstB / step);
+        raw.stepsARaw = g.abstA / step;
+        raw.stepsABRaw = g.abstB / step;
+        s->StepsA = RoundR(raw.stepsARaw);
+        s->StepsAB = RoundR(raw.stepsABRaw);
         s->StepsPre = RoundR((g.abstA - 0.015) / step);
     } else {
         const double step = g.motorStep;
-        s->StepsA = RoundT((g.abstA + 0.005) / step);
-        s->StepsAB = RoundT((g.abstB + g.abstA + 0.01) / step);
+        raw.stepsARaw = (g.abstA + 0.005) / step;
+        raw.stepsABRaw = (g.abstB + g.abstA + 0.01) / step;
+        s->StepsA = RoundT(raw.stepsARaw);
+        s->StepsAB = RoundT(raw.stepsABRaw);
         s->StepsPre = RoundR((g.abstA - 0.015) / step);
     }
     s->AbstALines = Trunc32(g.abstA * 1.0e6 / resY);
@@ -225,7 +241,8 @@ void LevelsAndWindow(const Run& r, const Geometry& g) {
     s->Scale = scale;
 
     const double windowDivisor = double(int64_t(s->ADC_Ovs) * s->Penta * 6);
-    s->Anz_Pix = RoundR(g.scanRange * 1.0e7 / windowDivisor);
+    r.out->inputs.anzPixRaw = g.scanRange * 1.0e7 / windowDivisor;
+    s->Anz_Pix = RoundR(r.out->inputs.anzPixRaw);
     s->Blk_Pix = RoundR((360.0 - g.scanRange - g.solPos) * 1.0e7 / windowDivisor);
     for (int i = 0; i < 7; ++i) d->AngleTable[i] = RoundR(i * 45 / g.scanRange * s->Anz_Pix);
 }
@@ -256,6 +273,11 @@ void ImageAcceptance(const Run& r) {
             s->PMT_HV = static_cast<uint16_t>(volts);
             LogPrint(LOG_INFO, "getting PMT-HV out of EEPROM instead of Ini-file: using %uV",
                      volts);
+            if (volts > unsigned(PMT_HV_MAX)) {
+                s->PMT_HV = uint16_t(PMT_HV_MAX);
+                LogPrint(LOG_WARNING, "PMT-HV of %uV from EEPROM above the limit of the hardware, using %uV",
+                         volts, unsigned(PMT_HV_MAX));
+            }
         }
     }
 }
@@ -360,7 +382,8 @@ int Get_Konfigpara(const KonfigInput& in, KonfigOutput* out, int setNumber) {
     ini2::index(r.set, sizeof r.set, pattern, setNumber);
 
     // 2.-4. Geometry.
-    Geometry g = IdpromTrusted(r, setNumber) ? GeometryFromIdprom(r) : GeometryFromIni(r);
+    out->inputs.geometryFromIdprom = IdpromTrusted(r, setNumber);
+    Geometry g = out->inputs.geometryFromIdprom ? GeometryFromIdprom(r) : GeometryFromIni(r);
     out->device->SlotMask = static_cast<uint8_t>(g.slots & 0x3F);
 
     // 5. Fast demo.

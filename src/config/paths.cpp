@@ -20,6 +20,7 @@
 
 namespace {
 
+constexpr const char* kDefaultTempFile = "Lumora.tmp";
 constexpr const char* kScriptKey = "Software\\Halvorn\\scripts";
 
 // Copies text into out when it fits completely (a cut path is never handed out).
@@ -56,14 +57,16 @@ int GetTempFile(char* out, int size) {
     bool haveDirectory = ConfigService().ZRCGetDir(ZRC_DIR_IMAGES, directory, 0) == 0;
     directory[sizeof directory - 1] = '\0';
     char name[ZRC_BUFFER];
-    int missing = ConfigIni.get("Scanner", "TempFile", name, "Lumora.tmp", sizeof name);
+    if (ConfigIni.get("Scanner", "TempFile", name, kDefaultTempFile, sizeof name) != 0 || !name[0]) {
+        LogPrint(LOG_WARNING, "no key TempFile in section Scanner, using %s", kDefaultTempFile);
+        strxcpy(name, kDefaultTempFile, sizeof name);
+    }
 
     std::string path;
     if (haveDirectory && name[0] != '/')  // an absolute name is used without the directory
         path = std::string(directory) + "/" + name;
     else
         path = name;
-    if (missing != 0) return Fail("GetTempFile", missing);
 
     // Cut the extension of the file name (a '.' in a directory name is no extension).
     size_t slash = path.rfind('/');

@@ -2,6 +2,11 @@
 #pragma once
 #include <cstdint>
 
+// Ranges the scanner's registers accept.
+constexpr int PMT_HV_MAX = 1200;        // volts; the high-voltage DAC is not set above it
+constexpr int ADC_OVS_MIN = 2, ADC_OVS_MAX = 32;  // ADC oversampling
+constexpr double SHUTTLE_DIVIDER_MAX = 65536;     // motor divider, written less one in 16 bits
+
 #pragma pack(push, 1)
 // Status record read on every poll (14 bytes).
 struct ScanStatus {

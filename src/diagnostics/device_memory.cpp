@@ -10,6 +10,9 @@
 uint8_t IdpromImage[IDPROM_SIZE];
 uint8_t DatpromImage[DATPROM_SIZE];
 bool CountersChanged = false;
+namespace {
+int platesSinceWrite = 0;  // plates counted since the data PROM was last written
+}  // namespace
 
 namespace {
 
@@ -72,6 +75,7 @@ bool IdpromChecksumOk(const uint8_t* image) {
 }
 
 int ReadDataProm(HW_access* device) {
+    platesSinceWrite = 0;
     if (device->I2C_PROM_read(DatpromImage, i2c::DATPROM, 0, DATPROM_SIZE - 1) != 0) {
         LogPrint(LOG_WARNING, "can't read DATPROM");
         ClearCounters();
@@ -96,6 +100,17 @@ void WriteDataProm(HW_access* device) {
     localtime_r(&now, &local);
     StampDate(local.tm_min, local.tm_hour, local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
     device->I2C_PROM_write(DatpromImage, i2c::DATPROM, 0, DATPROM_SIZE - 1);
+    CountersChanged = false;
+    platesSinceWrite = 0;
+}
+
+void CountPlateAndSave(HW_access* device, int imageType) {
+    if (imageType < 1 || imageType > 4) return;
+    CountPlate(imageType);
+    if (++platesSinceWrite >= PLATES_PER_COUNTER_WRITE) {
+        LogPrint(LOG_DETAIL, "plate counters saved after %i plates", platesSinceWrite);
+        WriteDataProm(device);
+    }
 }
 
 void CountPlate(int imageType) {

@@ -13,7 +13,7 @@ void WritePair(HW_access* hw, uint32_t low, uint16_t value) {
 int HW_access::SetupAdc(uint16_t ovs, uint16_t threshold, uint16_t startPix, uint16_t numPix,
                         uint16_t blkPix) {
     SetAcquisition(0);
-    if (ovs < 2 || ovs > 32) return LUMORA_E_RANGE;
+    if (ovs < ADC_OVS_MIN || ovs > ADC_OVS_MAX) return LUMORA_E_RANGE;
     uint16_t s = startPix < 5 ? 5 : startPix;
     uint16_t n = numPix < 16 ? 16 : numPix;
     int t = int(ovs) * int(threshold) / (ovs <= 16 ? 16 : 32);

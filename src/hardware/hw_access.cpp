@@ -56,7 +56,7 @@ void HW_access::SetHighVoltageEnable(int on) {
 
 int HW_access::SetHighVoltage(int volts) {
     // A negative voltage would wrap to the highest DAC value.
-    if (volts > 1200 || volts < 0) return LUMORA_E_RANGE;
+    if (volts > PMT_HV_MAX || volts < 0) return LUMORA_E_RANGE;
     int dac = int(volts / 4.883);
     if (dac > 255) dac = 255;
     return I2C_DACout(i2c::ADC_DAC, uint8_t(dac));

@@ -1,13 +1,14 @@
 // Info files ("...txt" beside an image): 101 bytes of fixed fields in file order, then the
 // application's extra header.
 #pragma once
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include "lumora/lumora.h"
 
 constexpr int INFO_ITEMS = 68;        // fields of the fixed part, byte arrays counted by byte
-constexpr size_t PATH_BUFFER = 260;   // name buffers of the info-file readers
+constexpr size_t PATH_BUFFER = PATH_MAX;  // name buffers of the info-file readers: any path
 
 // The fixed part of info as file bytes (INFO_FILE_FIXED_BYTES of them).
 void EncodeImageInfo(const ImageInfo& info, uint8_t* bytes);

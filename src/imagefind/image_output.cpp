@@ -1,11 +1,13 @@
 // Image production: numbering and names, rebuild, post-processing, scripts, image and info
 // files, plate counting. Files appear under their final names only when complete.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "platform/file_write.h"
 #include "platform/log_channel.h"
 #include "imagefile/extra_header.h"
 #include "config/paths.h"
@@ -39,16 +41,74 @@ bool InfoName(char* out, size_t size, const char* imageName) {
     return true;
 }
 
-// Writes the info file under a temporary name and renames it when complete.
-void WriteInfoFile(const ImageInfo& info, const char* imageName) {
+// Writes the info file under a temporary name and renames it when complete. 0 or the system
+// error.
+int WriteInfoFile(const ImageInfo& info, const char* imageName) {
     char name[1100], partial[1200];
     if (!InfoName(name, sizeof name, imageName) || !PartialName(partial, sizeof partial, name))
-        return;
-    if (WriteImageInfo(info, partial) != 0 || std::rename(partial, name) != 0)
+        return ENAMETOOLONG;
+    int err = platform::InjectedWriteError(platform::WriteTarget::Info);
+    if (err == 0) {
+        errno = 0;
+        if (WriteImageInfo(info, partial) != 0)
+            err = errno ? errno : EIO;
+        else if (std::rename(partial, name) != 0)
+            err = errno ? errno : EIO;
+    }
+    if (err != 0) {
         std::remove(partial);
+        LogPrint(LOG_ERROR, "info file %s not written: %s", name, std::strerror(err));
+    }
+    return err;
+}
+
+// The highest number kept in the numbering file of a folder; 0 when there is none.
+int ReadNumberingFile(const char* directory) {
+    char path[1200];
+    if (std::snprintf(path, sizeof path, "%s/%s", directory, NUMBERING_FILE) >= int(sizeof path))
+        return 0;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return 0;
+    char text[16] = "";
+    const size_t n = std::fread(text, 1, sizeof text - 1, file);
+    std::fclose(file);
+    text[n] = '\0';
+    char* end = nullptr;
+    const long number = std::strtol(text, &end, 10);
+    if (end == text || number < 1 || number > 999999) {
+        LogPrint(LOG_WARNING, "numbering file %s ignored", path);
+        return 0;
+    }
+    return int(number);
+}
+
+// Keeps number as the highest used in the image folder, so that a later session never gives a
+// name out twice even when the application deleted the images it took over.
+void WriteNumberingFile(const char* directory, int number) {
+    char path[1200], fresh[1300];
+    if (std::snprintf(path, sizeof path, "%s/%s", directory, NUMBERING_FILE) >= int(sizeof path) ||
+        std::snprintf(fresh, sizeof fresh, "%s.new", path) >= int(sizeof fresh))
+        return;
+    int err = platform::InjectedWriteError(platform::WriteTarget::Numbering);
+    if (err == 0) {
+        errno = 0;
+        FILE* file = std::fopen(fresh, "wb");
+        bool ok = file && std::fprintf(file, "%i\n", number) > 0;
+        if (file) ok = std::fclose(file) == 0 && ok;
+        if (!ok || std::rename(fresh, path) != 0) err = errno ? errno : EIO;
+    }
+    if (err != 0) {
+        std::remove(fresh);
+        LogPrint(LOG_WARNING, "numbering file %s not written: %s", path, std::strerror(err));
+    }
 }
 
 }  // namespace
+
+void Imagefind::ReportOutputError(int err) {
+    int expected = 0;
+    OutputError.compare_exchange_strong(expected, WriteErrorCode(err));
+}
 
 void Imagefind::MakeImageName(char* out, int number) const {
     const size_t length = strnlen(ImageDir, sizeof ImageDir);
@@ -57,19 +117,30 @@ void Imagefind::MakeImageName(char* out, int number) const {
 }
 
 int Imagefind::NextImageName(char* out) {
-    const int pending = PendingImages();
-    if (pending < 1) {
-        out[0] = '\0';
-        return pending;
+    // Two callers never take the same number: the one whose exchange succeeds owns it.
+    int32_t reported = ImagesReported.load(std::memory_order_acquire);
+    for (;;) {
+        const int pending = ImageCounter.load(std::memory_order_acquire) - reported;
+        if (pending < 1) {
+            out[0] = '\0';
+            return pending;
+        }
+        if (ImagesReported.compare_exchange_weak(reported, reported + 1, std::memory_order_acq_rel)) {
+            MakeImageName(out, reported + 1);
+            return pending;
+        }
     }
-    ++ImagesReported;
-    MakeImageName(out, ImagesReported);
-    return pending;
 }
 
-void Imagefind::InitImageCounter() {
+int Imagefind::InitImageCounter() {
     const int highest = GetHighestImageNumber(ImageDir);
-    if (highest != 0) ImageCounter = ImagesReported = highest;
+    const int kept = ReadNumberingFile(ImageDir);
+    const int used = kept > highest ? kept : highest;
+    if (used != 0) {
+        ImageCounter.store(used);
+        ImagesReported.store(used);
+    }
+    return highest;
 }
 
 void Imagefind::FillImageInfo(ImageInfo* info, int range) {
@@ -120,20 +191,31 @@ void Imagefind::ProduceImage(int range) {
                  sizes.width, sizes.height);
         return;
     }
+    if (RangeDamaged(range)) {
+        // The plate was read, but some of its values never reached the temporary file.
+        const int err = TempWriteErrno ? TempWriteErrno : EIO;
+        LogPrint(LOG_ERROR, "range %i lost data in temporary file %s (%s), no image produced",
+                 range, TempFileName, std::strerror(err));
+        ReportOutputError(err);
+        CountPlateAndSave(this, Device.ImageType);
+        return;
+    }
 
-    ++ImageCounter;
+    // The number is taken only when both files are complete.
+    const int number = ImageCounter.load(std::memory_order_relaxed) + 1;
     char name[1024];
-    MakeImageName(name, ImageCounter);
+    MakeImageName(name, number);
     ImageInfo info{};
+    int err = 0;  // system error of a failed write
 
     if (LineWriteMode) {
         LogPrint(LOG_INFO, "using line by line write methode");
         const int r = WriteImageLines(range, name);
-        if (r == -100) {  // nothing could be rebuilt: the number is not used up
-            --ImageCounter;
+        if (r == LUMORA_E_NO_MEMORY) {  // nothing could be rebuilt
             LogPrint(LOG_ERROR, "image %s not produced", name);
             return;
         }
+        if (r != 0) err = LineWriteErrno ? LineWriteErrno : EIO;
         info.width = uint32_t(sizes.width);
         info.height = uint32_t(sizes.height);
         info.maxValue = info.meanValue = 0;
@@ -141,7 +223,6 @@ void Imagefind::ProduceImage(int range) {
     } else {
         ImageDesc image;
         if (CollectImage(range, &image) != 0) {
-            --ImageCounter;
             LogPrint(LOG_ERROR, "image %s not produced", name);
             return;
         }
@@ -181,18 +262,32 @@ void Imagefind::ProduceImage(int range) {
                                     Settings.RangeHtyp);
         }
         char partial[1200];
-        const bool written = PartialName(partial, sizeof partial, name) &&
-                             WriteXyz16(size, image.pixels, partial, Settings.Rotation) == 0 &&
-                             std::rename(partial, name) == 0;
-        if (written) {
+        if (!PartialName(partial, sizeof partial, name)) {
+            err = ENAMETOOLONG;
+        } else {
+            err = platform::InjectedWriteError(platform::WriteTarget::Image);
+            errno = 0;
+            if (err == 0 && WriteXyz16(size, image.pixels, partial, Settings.Rotation) != 0)
+                err = errno ? errno : EIO;
+            if (err == 0 && std::rename(partial, name) != 0) err = errno ? errno : EIO;
+            if (err != 0) std::remove(partial);
+        }
+        if (err == 0) {
             LogPrint(LOG_INFO, "%s succesfully written using 16Bit XYZ-Mode", name);
         } else {
-            std::remove(partial);
             LogPrint(LOG_ERROR, "can't write image file %s", name);
+            LogPrint(LOG_ERROR, "image file %s not written: %s", name, std::strerror(err));
         }
         std::free(image.pixels);
     }
 
-    WriteInfoFile(info, name);
-    CountPlate(Device.ImageType);
+    // The info file follows a complete image; without it the image goes too.
+    if (err == 0 && (err = WriteInfoFile(info, name)) != 0) std::remove(name);
+    CountPlateAndSave(this, Device.ImageType);
+    if (err != 0) {
+        ReportOutputError(err);
+        return;
+    }
+    ImageCounter.store(number, std::memory_order_release);
+    WriteNumberingFile(ImageDir, number);
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "config/scanner_settings.h"
+#include "lumora/lumora.h"
 #include "imagefile/zrip_wrapper.h"
 
 Imagefind::Imagefind() {
@@ -35,12 +36,13 @@ void Imagefind::ResetBuffers() {
     LastCollect = 0;
     AnzRanges = 0;
     std::memset(Rangebuffer, 0, sizeof Rangebuffer);
-    Blockbuffer[0] = ScanBlock{0, 0, -1, NO_OFFSET};
+    Blockbuffer[0] = ScanBlock{0, 0, -1, NO_OFFSET, 0};
     if (RTempfile) std::rewind(RTempfile);
     if (WTempfile) std::rewind(WTempfile);
     WPos = 0;
     WPosFile = WTempfile;
     OverflowLogged = 0;
+    TempWriteErrno = 0;
 }
 
 uint32_t Imagefind::WritePosition() {
@@ -85,6 +87,22 @@ RangeSizes SizesOf(const PlateRange& r) {
     const int64_t h = int64_t(EffectiveInterpolation()) * s.rawHeight;
     s.height = h > INT32_MAX ? INT32_MAX : int32_t(h);
     return s;
+}
+
+int WriteErrorCode(int err) {
+    return err == ENOSPC || err == EDQUOT ? LUMORA_E_DISK_SPACE : LUMORA_E_FILE;
+}
+
+bool Imagefind::RangeDamaged(int range) const {
+    if (range < 1 || range > AnzRanges) return false;
+    const PlateRange& r = Rangebuffer[range];
+    for (int b = 0; b < LastCollect; ++b) {
+        const ScanBlock& block = Blockbuffer[b];
+        if (block.Damaged && block.Y >= r.AnfY && block.Y <= r.EndY && block.AnfX <= r.EndX &&
+            block.EndX >= r.AnfX)
+            return true;
+    }
+    return false;
 }
 
 bool PartialName(char* out, size_t size, const char* finalName) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <dirent.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include "devicelink/interface_kind.h"
@@ -16,6 +17,7 @@ struct ScanBlock {
     int32_t AnfX;
     int32_t EndX;
     uint32_t Offset;  // byte offset of the first value in the temporary file; 0xFFFFFFFF = none
+    uint8_t Damaged;  // a write of its values to the temporary file failed
 };
 
 struct PlateRange {
@@ -61,12 +63,24 @@ public:
     int WriteImageLines(int range, const char* fileName);
     void WriteBinnedLine(uint16_t* line, int count, FILE* file, uint16_t* accumulator, bool second);
 
-    // Image output.
+    // Image output. One thread produces (the status poll); any thread may take names. A
+    // number becomes visible in ImageCounter only once its image and info files are complete.
     void ProduceImage(int range);
     void MakeImageName(char* out, int number) const;  // out: 1024 bytes
-    int PendingImages() const { return ImageCounter - ImagesReported; }
+    int PendingImages() const {
+        return ImageCounter.load(std::memory_order_acquire) - ImagesReported.load(std::memory_order_acquire);
+    }
     int NextImageName(char* out);
-    void InitImageCounter();
+    // Sets both counters to the highest number used in ImageDir (image files and the numbering
+    // file); returns the highest number of the image files alone.
+    int InitImageCounter();
+    // The result code of an image that could not be produced since the last call, once
+    // (LUMORA_E_DISK_SPACE or LUMORA_E_FILE), else 0.
+    int TakeOutputError() { return OutputError.exchange(0); }
+    // True when a block of the range lost values on their way to the temporary file.
+    bool RangeDamaged(int range) const;
+    // Keeps the code of a failed image for the next status poll (the first one wins).
+    void ReportOutputError(int err);
     int FindOldImage(char* path, bool first);
     void FillImageInfo(ImageInfo* info, int range);
     int RunImoScript(uint32_t size, uint16_t* pixels, const char* scriptPath);
@@ -97,8 +111,12 @@ public:
     uint16_t DemoOffset = 0;
     uint8_t OverflowLogged = 0;
     int32_t AnzBlocks = 0;
-    int32_t ImagesReported = 0;
-    int32_t ImageCounter = 0;
+    std::atomic<int32_t> ImagesReported{0};
+    std::atomic<int32_t> ImageCounter{0};
+    std::atomic<int32_t> OutputError{0};
+    char TempFileName[1024] = "";  // the temporary file, for messages
+    int TempWriteErrno = 0;        // first write error on the temporary file since the last reset
+    int LineWriteErrno = 0;        // first write error of the running LINE-mode image
     uint8_t BinToggle = 0;
     int32_t AnzRanges = 0;
     int32_t LastCollect = 0;
@@ -140,6 +158,11 @@ RangeSizes SizesOf(const PlateRange& r);
 inline int ByteCount(uint16_t width, uint16_t height) {
     return int(uint32_t(width) * height * 2u);
 }
+// The result code for a failed write with system error err: LUMORA_E_DISK_SPACE when the
+// volume is full, else LUMORA_E_FILE.
+int WriteErrorCode(int err);
+// Name of the file in an image folder that keeps the highest image number used there.
+constexpr const char* NUMBERING_FILE = ".lumora-last-image";
 // Name of the temporary sibling of an image or info file: the same directory, "." + name +
 // ".part" (false when it does not fit in size).
 bool PartialName(char* out, size_t size, const char* finalName);

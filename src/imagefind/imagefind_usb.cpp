@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/log_channel.h"
+#include "platform/runtime_lock.h"
 #include "devicelink/registers.h"
 #include "devicelink/lumorausb.h"
 
@@ -18,12 +19,7 @@ namespace {
 const char* const MUTEX_FILE = "USB_SCANNER_USED.lock";
 const char* const MUTEX_REMOVED = "CreateMutex USB_SCANNER_USED removed";
 
-std::string LockFilePath() {
-    const char* dir = std::getenv("LUMORA_RUNTIME_DIR");
-    if (!dir || !*dir) dir = std::getenv("XDG_RUNTIME_DIR");
-    if (!dir || !*dir) dir = "/tmp";
-    return std::string(dir) + "/" + MUTEX_FILE;
-}
+std::string LockFilePath() { return platform::RuntimeDir() + "/" + MUTEX_FILE; }
 
 // The cross-process guard USB_SCANNER_USED: an exclusive flock on the lock file. The kernel
 // drops it with the last descriptor, so a process that dies never leaves it held. The

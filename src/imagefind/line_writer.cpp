@@ -1,11 +1,13 @@
 // LINE write mode: the range is rebuilt line by line straight into the image file, with a few
 // line buffers whatever the plate size. The file is written under a temporary name and renamed
 // when complete.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "lumora/lumora.h"
+#include "platform/file_write.h"
 #include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
@@ -14,9 +16,14 @@ namespace {
 
 constexpr size_t FILE_BUFFER = 1 << 20;
 
-void WriteRepeated(const uint16_t* values, int count, int times, FILE* file) {
-    if (count <= 0) return;
-    for (int k = 0; k < times; ++k) std::fwrite(values, 2, size_t(count), file);
+// 0 or the system error of the first write that failed.
+int WriteRepeated(const uint16_t* values, int count, int times, FILE* file) {
+    if (count <= 0) return 0;
+    for (int k = 0; k < times; ++k) {
+        errno = 0;
+        if (std::fwrite(values, 2, size_t(count), file) != size_t(count)) return errno ? errno : EIO;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -24,8 +31,12 @@ void WriteRepeated(const uint16_t* values, int count, int times, FILE* file) {
 void Imagefind::WriteBinnedLine(uint16_t* line, int count, FILE* file, uint16_t* accumulator,
                                 bool second) {
     const int interpolate = EffectiveInterpolation();
+    auto write = [&](const uint16_t* values, int n) {
+        const int err = WriteRepeated(values, n, interpolate, file);
+        if (err != 0 && LineWriteErrno == 0) LineWriteErrno = err;
+    };
     if (EffectiveBinning() == 1) {
-        WriteRepeated(line, count, interpolate, file);
+        write(line, count);
         return;
     }
     if (!second) {
@@ -35,14 +46,15 @@ void Imagefind::WriteBinnedLine(uint16_t* line, int count, FILE* file, uint16_t*
     for (int i = 0; i < count; ++i) accumulator[i] = uint16_t((line[i] + accumulator[i]) >> 1);
     if (EffectiveOvsFactor() == 2) {
         for (int i = 0; i < count / 2; ++i) accumulator[i] = accumulator[2 * i];
-        WriteRepeated(accumulator, count / 2, interpolate, file);
+        write(accumulator, count / 2);
     } else {
-        WriteRepeated(accumulator, count, interpolate, file);
+        write(accumulator, count);
     }
 }
 
 int Imagefind::WriteImageLines(int range, const char* fileName) {
     if (WTempfile) std::fflush(WTempfile);
+    LineWriteErrno = 0;
     if (!RangeUsable(range)) return LUMORA_E_NO_MEMORY;
     const PlateRange r = Rangebuffer[range];
     const RangeSizes s = SizesOf(r);
@@ -50,9 +62,15 @@ int Imagefind::WriteImageLines(int range, const char* fileName) {
     const uint16_t height = uint16_t(s.height);
 
     char partial[1100];
-    FILE* file = PartialName(partial, sizeof partial, fileName) ? std::fopen(partial, "wb") : nullptr;
+    int injected = platform::InjectedWriteError(platform::WriteTarget::Image);
+    errno = 0;
+    FILE* file = injected == 0 && PartialName(partial, sizeof partial, fileName)
+                     ? std::fopen(partial, "wb")
+                     : nullptr;
     if (!file) {
+        LineWriteErrno = injected ? injected : errno ? errno : ENAMETOOLONG;
         LogPrint(LOG_ERROR, "can't write Imagefile: %s", fileName);
+        LogPrint(LOG_ERROR, "image file %s not written: %s", fileName, std::strerror(LineWriteErrno));
         return LUMORA_E_NOT_OPEN;
     }
     char* fileBuffer = static_cast<char*>(std::malloc(FILE_BUFFER));
@@ -71,7 +89,7 @@ int Imagefind::WriteImageLines(int range, const char* fileName) {
     if (Settings.Mirror) LogPrint(LOG_INFO, "      mirror mode aktive");
 
     const uint16_t header[2] = {width, height};
-    std::fwrite(header, 2, 2, file);
+    if (std::fwrite(header, 2, 2, file) != 2 && LineWriteErrno == 0) LineWriteErrno = errno ? errno : EIO;
     BinToggle = 0;
 
     const int w = s.rawWidth;
@@ -129,14 +147,19 @@ int Imagefind::WriteImageLines(int range, const char* fileName) {
     }
 
     LogPrint(LOG_INFO, "      last block to search %i with Y=%i", cursor, Blockbuffer[cursor].Y);
-    const bool written = std::ferror(file) == 0;
+    const bool written = std::ferror(file) == 0 && LineWriteErrno == 0;
+    errno = 0;
     const bool closed = std::fclose(file) == 0;
+    if (!closed && LineWriteErrno == 0) LineWriteErrno = errno ? errno : EIO;
     std::free(fileBuffer);
     std::free(line);
     std::free(acc);
     std::free(ring);
+    errno = 0;
     if (!written || !closed || std::rename(partial, fileName) != 0) {
+        if (LineWriteErrno == 0) LineWriteErrno = errno ? errno : EIO;
         LogPrint(LOG_ERROR, "can't write Imagefile: %s", fileName);
+        LogPrint(LOG_ERROR, "image file %s not written: %s", fileName, std::strerror(LineWriteErrno));
         std::remove(partial);
         return LUMORA_E_NOT_OPEN;
     }

@@ -1,7 +1,10 @@
 // Stream scanning: chunks of the scan-data stream become blocks in the temporary file.
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "lumora/lumora.h"
+#include "platform/file_write.h"
 #include "platform/log_channel.h"
 #include "config/scanner_settings.h"
 #include "imagefind/imagefind.h"
@@ -86,9 +89,20 @@ void Imagefind::StoreBlock(const uint16_t* values, int count, int anfX, int endX
         endX = limit;
     }
     if (count > 0 && WTempfile) {
-        const size_t written = std::fwrite(values, 2, size_t(count), WTempfile);
         WritePosition();
-        WPos += written * 2;
+        const size_t bytes = size_t(count) * 2;
+        int err = platform::InjectedWriteError(platform::WriteTarget::Temporary);
+        if (err == 0) err = platform::WriteAt(fileno(WTempfile), values, bytes, int64_t(WPos));
+        if (err != 0) {
+            block.Damaged = 1;
+            if (TempWriteErrno == 0) {
+                TempWriteErrno = err;
+                LogPrint(LOG_ERROR, "temporary file %s not written: %s", TempFileName,
+                         std::strerror(err));
+            }
+        }
+        // The offsets of later blocks stay those of a complete file.
+        WPos += bytes;
     }
     block.Y = y;
     block.AnfX = anfX;
@@ -105,7 +119,7 @@ void Imagefind::AddBlock(const uint16_t* values, int count, int anfX, int endX, 
     }
     StoreBlock(values, count, anfX, endX, y);
     ++AnzBlocks;
-    Blockbuffer[AnzBlocks] = ScanBlock{y, endX + 1, endX, NO_OFFSET};
+    Blockbuffer[AnzBlocks] = ScanBlock{y, endX + 1, endX, NO_OFFSET, 0};
 }
 
 int Imagefind::ReadDemoLine(uint16_t* buffer, uint32_t* bytes) {

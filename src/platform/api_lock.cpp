@@ -2,6 +2,7 @@
 // mutex: any thread may release it, and taking it twice from one thread blocks.
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -50,12 +51,27 @@ private:
 };
 
 // The handle may be closed while a caller waits on it: waiters keep their own reference.
-std::mutex handleMutex;
-std::shared_ptr<Semaphore> apiSemaphore;
+// Built on first use and never destroyed: ApiExit closes the handle from the library's unload
+// routine, which at process end runs after the library's static objects are gone.
+struct Handle {
+    std::mutex mutex;
+    std::shared_ptr<Semaphore> semaphore;
+};
+
+// Raw storage, constructed on first use and destroyed only by DestroyApiSemaphoreHandle:
+// static destructors at process end never touch it.
+alignas(Handle) unsigned char handleStorage[sizeof(Handle)];
+std::once_flag handleBuilt;  // trivially destructible
+Handle* handle = nullptr;
+
+Handle& TheHandle() {
+    std::call_once(handleBuilt, [] { handle = new (handleStorage) Handle(); });
+    return *handle;
+}
 
 std::shared_ptr<Semaphore> Current() {
-    std::lock_guard<std::mutex> lock(handleMutex);
-    return apiSemaphore;
+    std::lock_guard<std::mutex> lock(TheHandle().mutex);
+    return TheHandle().semaphore;
 }
 
 }  // namespace
@@ -66,13 +82,13 @@ void CreateApiSemaphore() {
         LogPrint(LOG_DETAIL, "CreateMutex error: %d", ENOMEM);
         _exit(-1);
     }
-    std::lock_guard<std::mutex> lock(handleMutex);
-    apiSemaphore.reset(created);
+    std::lock_guard<std::mutex> lock(TheHandle().mutex);
+    TheHandle().semaphore.reset(created);
 }
 
 void CloseApiSemaphore() {
-    std::lock_guard<std::mutex> lock(handleMutex);
-    apiSemaphore.reset();
+    std::lock_guard<std::mutex> lock(TheHandle().mutex);
+    TheHandle().semaphore.reset();
 }
 
 int LockMutex(const char* what) {
@@ -93,6 +109,10 @@ int ReleaseApiMutex(const char* what) {
     LogPrint(LOG_TRACE, "\t%s for %s", "ReleaseApiMutex", what);
     std::shared_ptr<Semaphore> semaphore = Current();
     return semaphore && semaphore->release() ? 0 : 1;
+}
+
+void DestroyApiSemaphoreHandle() {
+    CloseApiSemaphore();  // frees the semaphore; the handle's lock stays usable until unload
 }
 
 int ApiSemaphoreWaiters() {

@@ -4,6 +4,10 @@
 
 void CreateApiSemaphore();
 void CloseApiSemaphore();
+// Closes the semaphore and frees what holds its handle: the last step of the library's unload
+// routine (the handle is not a static object, so this is sound after the static objects of the
+// library are gone, as at process end without dlclose).
+void DestroyApiSemaphoreHandle();
 // Takes it for the remote call `what`: three waits of 400 ms with 400 ms pauses; 0 or -12003.
 int LockMutex(const char* what);
 // 0 when released, 1 otherwise (no semaphore, or it is not taken).

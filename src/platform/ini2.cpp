@@ -31,6 +31,8 @@
 
 namespace {
 
+constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
+
 // A configuration is a few kilobytes; anything beyond this is not one (a device, a stream).
 constexpr size_t kMaxFileSize = size_t(64) << 20;
 
@@ -134,7 +136,11 @@ struct ini2::Impl {
         bool currentIsFirst = true;  // keys of a repeated section block still count if new
         for (LineIt it = lines.begin(); it != lines.end(); ++it) {
             const std::string& raw = it->raw;
-            size_t b = 0, e = ContentEnd(raw);
+            // A UTF-8 byte-order mark before the first line is no content; it stays in the
+            // line, so a write-back keeps it.
+            const bool bom = it == lines.begin() && raw.compare(0, 3, kUtf8Bom) == 0;
+            size_t b = bom ? 3 : 0, e = ContentEnd(raw);
+            if (e < b) e = b;
             Trim(raw, b, e);
             if (b == e || raw[b] == ';' || raw[b] == '#') continue;
             if (raw[b] == '[') {

@@ -1,6 +1,7 @@
 // Close_Scanner on the local interface.
 #include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
+#include "scanner/device_lock.h"
 #include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"
@@ -64,5 +65,6 @@ int Local_Close_Scanner() {
     dev->CalibCount = 0;
     ScannerDevice = nullptr;
     delete dev;
+    UnlockEppDevice();
     return result;
 }

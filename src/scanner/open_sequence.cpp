@@ -16,6 +16,7 @@
 #include "config/paths.h"
 #include "config/get_konfigpara.h"
 #include "config/scanner_settings.h"
+#include "config/settings_guard.h"
 #include "config/zrconfigwr.h"
 #include "diagnostics/calibration.h"
 #include "diagnostics/device_memory.h"
@@ -24,6 +25,7 @@
 #include "imagefile/zrip_wrapper.h"
 #include "platform/clock.h"
 #include "platform/tools.h"
+#include "scanner/device_lock.h"
 #include "scanner/open_steps.h"
 #include "scanner/leftovers.h"
 
@@ -31,6 +33,8 @@ namespace {
 
 constexpr int64_t MIN_FREE_BYTES = 200000000;
 constexpr int MAX_IMAGE_NUMBER = 999000;
+constexpr size_t IMAGE_NAME_LENGTH = 12;    // "LM000001.XYZ"
+constexpr size_t IMAGE_NAME_BUFFER = 1024;  // the image-name buffers of the interface
 constexpr uint16_t TYPE_ID_CALYXA = 12;
 
 // Logs the message at level 3, runs the device shut-down and returns code.
@@ -88,6 +92,8 @@ void SelectModel(char* type, size_t size) {
 int CreateDevice(const char* type) {
     bool calyxa = IsCalyxa();
     if (strcasecmp(type, "EPP") == 0 && !calyxa) {
+        // The device is owned before it is touched: a refused open leaves it to its owner.
+        if (LockEppDevice() != 0) return LUMORA_E_INIT;
         ScannerDevice = new Imagefind();
         int r = ScannerDevice->OpenDevice();
         if (r != 0) return Fail(r, "can not init driver: %i", r);
@@ -226,8 +232,9 @@ void LoadDemoImage(Imagefind* dev, const char* name) {
     }
 }
 
-// Step 21: the settings of the set, and what they ask of the device.
-void ReadSettings(Imagefind* dev, int paramSet) {
+// Step 21: the settings of the set, and what they ask of the device. 0, or LUMORA_E_RANGE when
+// a derived value cannot be programmed.
+int ReadSettings(Imagefind* dev, int paramSet) {
     KonfigInput in;
     in.config = &ConfigIni;
     in.idprom = IdpromImage;
@@ -243,6 +250,7 @@ void ReadSettings(Imagefind* dev, int paramSet) {
     if (in.demo) dev->FastDemo = out.fastDemo ? 1 : 0;
     dev->MinImagePixels = out.minImagePixels;
     if (r == 0 && in.demo) LoadDemoImage(dev, out.demoImage);
+    return CheckDerivedSettings(out);
 }
 
 // Step 23: wait for the high voltage to fall, then measure the ADC offset.
@@ -424,19 +432,22 @@ int OpenSequence(int paramSet) {
         LogPrint(LOG_ERROR, "no image path configured");
         return Fail(LUMORA_E_DISK_SPACE, "not enough free Disk Space");
     }
+    // Image names (folder, "/LM000001.XYZ") must fit the name buffers of the interface.
+    if (strlen(dev->ImageDir) + 1 + IMAGE_NAME_LENGTH >= IMAGE_NAME_BUFFER)
+        return Fail(LUMORA_E_NO_FILENAME, "image path too long for image names of at most %zu characters: %s",
+                    IMAGE_NAME_BUFFER - 1, dev->ImageDir);
     mkdir_ex(dev->ImageDir);
     int64_t free = DiskFree(dev->ImageDir);
     LogPrint(LOG_INFO, "available Disk Space for Image files: %" PRId64 " Bytes", free);
     if (free < MIN_FREE_BYTES) return Fail(LUMORA_E_DISK_SPACE, "not enough free Disk Space");
 
     int openResult = 0;
-    dev->InitImageCounter();
-    int highest = dev->ImageCounter;
+    int highest = dev->InitImageCounter();
     if (IniLong("Scanner", "CheckTempImage", 1) != 0 && highest != 0) {
         openResult = LUMORA_W_OLD_IMAGES;
         LogPrint(LOG_WARNING, "found %i existing Imagefiles in %s ", highest, dev->ImageDir);
     }
-    if (highest > MAX_IMAGE_NUMBER) return Fail(LUMORA_E_NO_FILENAME, "no available Filename for Image file");
+    if (dev->ImageCounter > MAX_IMAGE_NUMBER) return Fail(LUMORA_E_NO_FILENAME, "no available Filename for Image file");
 
     // 15-16: old data in the scanner memory, else the firmware.
     bool recoveryPending = false;
@@ -457,7 +468,8 @@ int OpenSequence(int paramSet) {
     r = dev->DetectBufferRam(&Device.BufferRam);
     if (r != 0) return Fail(r, "can not find buffer RAM - error code: %i", r);
     LogPrint(LOG_INFO, "Buffer size: %i bytes, type: %i", int(Device.BufferRam.size), Device.BufferRam.type);
-    ReadSettings(dev, paramSet);
+    if ((r = ReadSettings(dev, paramSet)) != 0)
+        return Fail(r, "can't init HW register - error code: %i", r);
     if (!recoveryPending) {
         r = dev->InitHwRegister(&Settings, &Device.BufferRam, IdpromImage[idprom::SLOT_MASK]);
         if (r != 0) return Fail(r, "can't init HW register - error code: %i", r);
@@ -490,6 +502,7 @@ int OpenSequence(int paramSet) {
     RemoveLeftovers(dev->ImageDir, tempPath);
     if (tempPath[0]) {
         strxcpy(TempFilePath, tempPath, sizeof TempFilePath);
+        strxcpy(dev->TempFileName, tempPath, sizeof dev->TempFileName);
         dev->WTempfile = fopen_ex(tempPath, "wb");
         if (dev->WTempfile) dev->RTempfile = fopen_ex(tempPath, "rb");
     }

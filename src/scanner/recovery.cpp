@@ -1,6 +1,7 @@
 // Recovery of images left in the scanner memory by an interrupted scan.
 #include "platform/log_channel.h"
 #include "config/scanner_settings.h"
+#include "diagnostics/device_memory.h"
 #include "imagefind/imagefind.h"
 #include "lumora/lumora.h"
 #include "scanner/open_steps.h"
@@ -67,6 +68,7 @@ int RecoverScannerMemory() {
     dev->ResetWritePointer();
     LogPrint(LOG_INFO, "%i images succesfull recovered from scanner memory", dev->PendingImages());
     LogPrint(LOG_ERROR, "open terminated because scanner memory was not empty");
+    if (CountersChanged) WriteDataProm(dev);  // the recovered plates are counted at once
     DeviceShutdown();
     return LUMORA_E_OLD_DATA;
 }

@@ -5,6 +5,7 @@
 
 #include "diagnostics/measurement_file.h"
 #include "platform/log_channel.h"
+#include "scanner/device_lock.h"
 #include "scanner/scanner_state.h"
 #include "platform/tools.h"
 #include "imagefind/imagefind.h"
@@ -50,6 +51,7 @@ void DeviceShutdown() {
         delete dev;
     }
     ReleaseImageFolder();
+    UnlockEppDevice();
     ScannerOpen = false;
     ScannerActive = false;
 }

@@ -140,6 +140,11 @@ int Local_Get_Status() {
     }
     StatusCallBusy = true;
     int result = StatusCall(dev);
+    // An image lost to a write error is reported once, in place of the status word.
+    if (result >= 0) {
+        const int lost = dev->TakeOutputError();
+        if (lost != 0) result = lost;
+    }
     StatusCallBusy = false;
     statusGuard.clear();
     return result;

@@ -130,6 +130,39 @@ TEST(Ini2, WriteChangesOnlyTheSetKeys) {
     EXPECT_EQ(Text(again, "Scanner", "NewKey"), "n");
 }
 
+TEST(Ini2, ByteOrderMarkIsSkippedWhenReadAndKeptWhenWritten) {
+    TempDir dir;
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"section first", bom + "[Scanner]\r\nScannerType=Lumora\r\n"},
+        {"key before any section", bom + "Top=1\n[Scanner]\nScannerType=Lumora\n"},
+        {"mark alone", bom},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.write("bom.ini", c.text);
+        ini2 ini;
+        ASSERT_EQ(ini.load(path.c_str()), 0) << c.what;
+        const bool hasScanner = c.text.find("[Scanner]") != std::string::npos;
+        EXPECT_EQ(Text(ini, "Scanner", "ScannerType"), hasScanner ? "Lumora" : "?") << c.what;
+        if (c.text.find("Top") != std::string::npos) EXPECT_EQ(Text(ini, "", "Top"), "1");
+        ini.set("Scanner", "ScannerType", "Calyxa");
+        ASSERT_EQ(ini.write(), 0) << c.what;
+        const std::string written = TempDir::read(path);
+        EXPECT_EQ(written.compare(0, 3, bom), 0) << c.what;
+        ini2 again;
+        again.load(path.c_str());
+        EXPECT_EQ(Text(again, "Scanner", "ScannerType"), "Calyxa") << c.what;
+    }
+    // A mark anywhere else is content.
+    const std::string path = dir.write("late.ini", "[A]\n" + bom + "[Scanner]\nk=v\n");
+    ini2 ini;
+    ini.load(path.c_str());
+    EXPECT_EQ(Text(ini, "Scanner", "k"), "?");
+}
+
 TEST(Ini2, WriteToFileWithoutTrailingNewlineAndEmptyDocument) {
     TempDir dir;
     std::string path = dir.write("t.ini", "[A]\nx=1");

@@ -65,12 +65,16 @@ TEST_F(PathsTest, TempFileNames) {
     }
     EXPECT_TRUE(Logged(6, "GetTempFile return 0 path /img/Lumora-" + Pid() + ".tmp size 260"));
 
-    // TempFile missing: the default name is formed, but the missing key is the result.
-    Service("ImageDir=/img");
-    Config("[Scanner]\n");
-    char out[260];
-    EXPECT_NE(GetTempFile(out, sizeof out), 0);
-    EXPECT_TRUE(Logged(3, "GetTempFile return 1"));
+    // TempFile missing or empty: the default name takes effect, with a warning.
+    for (const char* config : {"[Scanner]\n", "[Scanner]\nTempFile=\n"}) {
+        Service("ImageDir=/img");
+        Config(config);
+        char out[260] = "";
+        EXPECT_EQ(GetTempFile(out, sizeof out), 0) << config;
+        EXPECT_EQ(std::string(out), "/img/Lumora-" + Pid() + ".tmp") << config;
+    }
+    EXPECT_TRUE(Logged(4, "no key TempFile in section Scanner, using Lumora.tmp"));
+    EXPECT_FALSE(Logged(3, "GetTempFile return 1"));
 }
 
 TEST_F(PathsTest, HighestImageNumber) {

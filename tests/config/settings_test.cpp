@@ -285,16 +285,23 @@ TEST_F(SettingsTest, PmtHighVoltageFromTheExtraOralDevice) {
         const char* type;
         int expected;
     } cases[] = {
-        {870, "Extra", 870},  {100, "Extra", 100}, {1250, "Extra", 1250}, {1251, "Extra", 700},
-        {99, "Extra", 700},   {-1, "Extra", 700},  {870, "Intra", 700},
+        {870, "Extra", 870},   {100, "Extra", 100},  {1200, "Extra", 1200}, {1201, "Extra", 1200},
+        {1250, "Extra", 1200}, {1251, "Extra", 700}, {99, "Extra", 700},    {-1, "Extra", 700},
+        {870, "Intra", 700},
     };
     for (const Case& c : cases) {
+        dir.write("log.txt", "");
         promPmtVolts = c.hv;
         ASSERT_EQ(Load(std::string("[Param_0]\nPMT_HV=700\nImgTypes=") + c.type + "\n", 0), 0);
         EXPECT_EQ(s.PMT_HV, c.expected) << c.hv << " " << c.type;
+        const bool fromProm = c.expected != 700;
         const std::string line =
             "getting PMT-HV out of EEPROM instead of Ini-file: using " + std::to_string(c.hv) + "V";
-        EXPECT_EQ(Logged(5, line), c.expected == c.hv) << c.hv;
+        EXPECT_EQ(Logged(5, line), fromProm) << c.hv;
+        // The hardware takes at most 1200 V: more is clamped with a warning.
+        const std::string clamp = "PMT-HV of " + std::to_string(c.hv) +
+                                  "V from EEPROM above the limit of the hardware, using 1200V";
+        EXPECT_EQ(Logged(4, clamp), fromProm && c.hv > 1200) << c.hv;
     }
 }
 

@@ -38,7 +38,7 @@ protected:
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
             const std::string n = e.path().filename().string();
-            if (n.rfind("LM", 0) == 0 || n[0] == '.') names.push_back(n);
+            if ((n.rfind("LM", 0) == 0 || n[0] == '.') && n != NUMBERING_FILE) names.push_back(n);
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -67,8 +67,8 @@ TEST_F(ImageOutputTest, NumberingContinuesAfterExistingImages) {
     dir.write("LM000003.txt", "");
     dir.write("other.XYZ", "");
     scanner->InitImageCounter();
-    EXPECT_EQ(scanner->ImageCounter, 12);
-    EXPECT_EQ(scanner->ImagesReported, 12);
+    EXPECT_EQ(scanner->ImageCounter.load(), 12);
+    EXPECT_EQ(scanner->ImagesReported.load(), 12);
     Plate();
     scanner->ProduceImage(1);
     EXPECT_TRUE(std::filesystem::exists(Name(13)));
@@ -172,16 +172,20 @@ TEST_F(ImageOutputTest, MirrorAndWindowStatistics) {
 }
 
 TEST_F(ImageOutputTest, FailuresLeaveNoPartialFiles) {
-    // The image directory is missing: block mode reports, the number is used up.
+    // The image directory is missing: no file, no number used, the error kept for the status.
     std::snprintf(scanner->ImageDir, sizeof scanner->ImageDir, "%s/missing", dir.path().c_str());
     Plate();
     scanner->ProduceImage(1);
-    EXPECT_EQ(scanner->ImageCounter, 1);
+    EXPECT_EQ(scanner->ImageCounter.load(), 0);
     EXPECT_TRUE(Logged(3, "can't write image file " + Name(1)));
+    EXPECT_TRUE(Logged(3, "image file " + Name(1) + " not written: No such file or directory"));
+    EXPECT_EQ(scanner->TakeOutputError(), LUMORA_E_FILE);
+    EXPECT_EQ(scanner->TakeOutputError(), 0);  // reported once
     LineWriteMode = 1;
     scanner->ProduceImage(1);
-    EXPECT_EQ(scanner->ImageCounter, 2);
-    EXPECT_TRUE(Logged(3, "can't write Imagefile: " + Name(2)));
+    EXPECT_EQ(scanner->ImageCounter.load(), 0);
+    EXPECT_TRUE(Logged(3, "can't write Imagefile: " + Name(1)));
+    EXPECT_EQ(scanner->TakeOutputError(), LUMORA_E_FILE);
 
     // A range that cannot be rebuilt uses no number and writes nothing.
     std::snprintf(scanner->ImageDir, sizeof scanner->ImageDir, "%s", dir.path().c_str());
@@ -189,14 +193,15 @@ TEST_F(ImageOutputTest, FailuresLeaveNoPartialFiles) {
     for (int mode : {0, 1}) {
         LineWriteMode = mode;
         scanner->ProduceImage(1);
-        EXPECT_EQ(scanner->ImageCounter, 2);
+        EXPECT_EQ(scanner->ImageCounter.load(), 0);
     }
     // A range too short for one binned row gives no image either.
     Settings.Binning = 2;
     scanner->Rangebuffer[1] = PlateRange{10, 1, 12, 1};
     scanner->ProduceImage(1);
-    EXPECT_EQ(scanner->ImageCounter, 2);
+    EXPECT_EQ(scanner->ImageCounter.load(), 0);
     EXPECT_TRUE(Files().empty());
+    EXPECT_EQ(scanner->TakeOutputError(), 0);
 }
 
 }  // namespace

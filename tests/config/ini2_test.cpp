@@ -147,7 +147,9 @@ TEST(Ini2, ByteOrderMarkIsSkippedWhenReadAndKeptWhenWritten) {
         ASSERT_EQ(ini.load(path.c_str()), 0) << c.what;
         const bool hasScanner = c.text.find("[Scanner]") != std::string::npos;
         EXPECT_EQ(Text(ini, "Scanner", "ScannerType"), hasScanner ? "Lumora" : "?") << c.what;
-        if (c.text.find("Top") != std::string::npos) EXPECT_EQ(Text(ini, "", "Top"), "1");
+        if (c.text.find("Top") != std::string::npos) {
+            EXPECT_EQ(Text(ini, "", "Top"), "1");
+        }
         ini.set("Scanner", "ScannerType", "Calyxa");
         ASSERT_EQ(ini.write(), 0) << c.what;
         const std::string written = TempDir::read(path);

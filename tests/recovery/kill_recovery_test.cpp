@@ -142,10 +142,11 @@ TEST_P(KillRecovery, EveryPlateExactlyOnceAfterAKillDuringTheSecond) {
     EXPECT_TRUE(Logged(5, "temporary file " + leftover + " of process " + std::to_string(first) +
                               ", which has ended, removed"));
 
-    // Exactly the three images and their info files: nothing temporary, nothing partial.
+    // Exactly the three images and their info files, and the record of the highest number
+    // handed out: nothing temporary, nothing partial.
     std::set<std::string> files;
     for (auto& e : fs::directory_iterator(ImageDir())) files.insert(e.path().filename().string());
-    EXPECT_EQ((std::set<std::string>{"LM000001.XYZ", "LM000001.txt", "LM000002.XYZ", "LM000002.txt",
+    EXPECT_EQ((std::set<std::string>{".lumora-last-image", "LM000001.XYZ", "LM000001.txt", "LM000002.XYZ", "LM000002.txt",
                                      "LM000003.XYZ", "LM000003.txt"}),
               files);
     for (int i = 0; i < 3; i++) {

@@ -60,6 +60,7 @@ enum {
     LUMORA_E_SERIAL = -1013,
     LUMORA_E_ERASE_UNIT = -1151,
     LUMORA_E_REMOTE = -2001,
+    LUMORA_E_BOX_ANSWER = -2002,       /* the network box answered with the wrong XML-RPC type */
     LUMORA_W_AMBIENT_LIGHT = -10000,
     LUMORA_W_OLD_IMAGES = -10001,
     LUMORA_W_BAD_SCRIPT = -10002,

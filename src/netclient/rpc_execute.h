@@ -1,0 +1,21 @@
+// The one way the client talks to the box: rpcexecute holds the API lock around each
+// exchange, pauses before a status call, limits each attempt, and retries six times.
+#pragma once
+#include <flxmlrpc/XmlRpcValue.h>
+
+#include "netclient/box_address.h"
+
+constexpr int kRpcAttempts = 6;
+
+// Creates the shared client for address (replacing an earlier one).
+void StartRpcClient(const BoxAddress& address);
+// Drops the shared client (no call may be in flight).
+void StopRpcClient();
+// Cuts short the exchange in flight, if any (it fails and counts as an attempt).
+void InterruptRpcClient();
+
+// 0, or -2001 after all attempts failed.
+int rpcexecute(const char* method, const XmlRpc::XmlRpcValue& params, XmlRpc::XmlRpcValue& result);
+// The same, giving up early (-2001) when keepGoing() turns false between two attempts.
+int RpcExecuteWhile(const char* method, const XmlRpc::XmlRpcValue& params,
+                    XmlRpc::XmlRpcValue& result, bool (*keepGoing)());

@@ -8,19 +8,39 @@
 
 #include <cerrno>
 
+#include "platform/log_channel.h"
+
 namespace {
 
+// The library's own error messages go to the log channel.
+class LibraryMessages : public XmlRpc::XmlRpcErrorHandler {
+public:
+    void error(const char* msg) override { LogPrint(LOG_DETAIL, "xmlrpc: %s", msg); }
+};
+
 // The library writes with write(2): a box that closes early must not end the process.
-void IgnoreBrokenPipes() {
+void PrepareLibrary() {
     static std::once_flag once;
-    std::call_once(once, [] { signal(SIGPIPE, SIG_IGN); });
+    static LibraryMessages messages;
+    std::call_once(once, [] {
+        signal(SIGPIPE, SIG_IGN);
+        if (!XmlRpc::XmlRpcErrorHandler::getErrorHandler() ||
+            XmlRpc::XmlRpcErrorHandler::getErrorHandler() != &messages)
+            XmlRpc::XmlRpcErrorHandler::setErrorHandler(&messages);
+    });
 }
 
 }  // namespace
 
 BoxConnection::BoxConnection(const BoxAddress& address)
     : XmlRpc::XmlRpcClient(address.host.c_str(), address.port, kBoxPath) {
-    IgnoreBrokenPipes();
+    PrepareLibrary();
+    // The library's constructor leaves these unset. (Its connections stay open after an
+    // answer; Exchange closes each one.)
+    _sendAttempts = 0;
+    _bytesWritten = 0;
+    _isFault = false;
+    _contentLength = 0;
 }
 
 BoxConnection::~BoxConnection() { close(); }
@@ -28,11 +48,18 @@ BoxConnection::~BoxConnection() { close(); }
 bool BoxConnection::Exchange(const char* method, const XmlRpc::XmlRpcValue& params,
                              XmlRpc::XmlRpcValue& result, double limitSeconds) {
     bool ok = false;
+    const char* why = "no answer";
     try {
-        ok = execute(method, params, result, limitSeconds) && !isFault();
+        ok = execute(method, params, result, limitSeconds);
+        if (ok && isFault()) {
+            ok = false;
+            why = "fault";
+        }
     } catch (...) {
         ok = false;  // the library's parser and value accessors may throw
+        why = "malformed answer";
     }
+    if (!ok) LogPrint(LOG_DETAIL, "xmlrpc %s: %s from %s:%d", method, why, _host.c_str(), _port);
     try {
         close();
     } catch (...) {
@@ -85,5 +112,7 @@ bool BoxConnection::readHeader() {
 
 bool BoxConnection::parseHeader() {
     if (!XmlRpc::XmlRpcClient::parseHeader()) return false;
-    return _contentLength >= 0 && _contentLength <= kMaxAnswerBody;
+    // Once the header is complete, the announced body must be within bounds.
+    return _connectionState != READ_RESPONSE ||
+           (_contentLength >= 0 && _contentLength <= kMaxAnswerBody);
 }

@@ -9,10 +9,13 @@ constexpr int kRpcAttempts = 6;
 
 // Creates the shared client for address (replacing an earlier one).
 void StartRpcClient(const BoxAddress& address);
-// Drops the shared client (no call may be in flight).
-void StopRpcClient();
 // Cuts short the exchange in flight, if any (it fails and counts as an attempt).
 void InterruptRpcClient();
+
+// Replaces the exchange with the box by a function (tests and fuzz targets); null restores it.
+using RpcTransport = bool (*)(const char* method, const XmlRpc::XmlRpcValue& params,
+                              XmlRpc::XmlRpcValue& result);
+void SetRpcTransport(RpcTransport transport);
 
 // 0, or -2001 after all attempts failed.
 int rpcexecute(const char* method, const XmlRpc::XmlRpcValue& params, XmlRpc::XmlRpcValue& result);

@@ -8,10 +8,44 @@
 #include <filesystem>
 
 #include "client_fixture.h"
+#include "netclient/box_address.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+TEST(BoxAddress, HostAloneKeepsThePortOfTheProtocol) {
+    struct Case {
+        const char* server;
+        bool ok;
+        const char* host;
+        int port;
+    };
+    const Case cases[] = {
+        {"box.clinic", true, "box.clinic", 8080}, {"10.1.2.3:9000", true, "10.1.2.3", 9000},
+        {"[::1]:9001", true, "::1", 9001},       {"[fe80::1]", true, "fe80::1", 8080},
+        {"::1", true, "::1", 8080},              {"host:0", false, "", 0},
+        {"host:65536", false, "", 0},           {"host:", false, "", 0},
+        {":80", false, "", 0},                  {"[::1", false, "", 0},
+        {"[::1]x", false, "", 0},               {"", false, "", 0}};
+    for (const Case& c : cases) {
+        BoxAddress a;
+        ASSERT_EQ(ParseBoxAddress(c.server, &a), c.ok) << c.server;
+        if (!c.ok) continue;
+        EXPECT_EQ(a.host, c.host) << c.server;
+        EXPECT_EQ(a.port, c.port) << c.server;
+    }
+    EXPECT_EQ(BoxAuthority(BoxAddress{"::1", 8080}), "[::1]:8080");
+}
+
+TEST_F(ClientTest, TalksToABoxOnIPv6) {
+    FakeBox box("::1");
+    if (!box.listening()) GTEST_SKIP() << "no IPv6 loopback here";
+    Start(box.server());
+    box.Answers("scanner.start", 0);
+    EXPECT_EQ(client_Aktivate_Scanner(), 0);
+    EXPECT_EQ(box.Count("scanner.start"), 1u);
+}
 
 TEST_F(ClientTest, RefusingBoxGivesRemoteErrorAfterSixAttempts) {
     Start("127.0.0.1:" + std::to_string(RefusingPort()));

@@ -33,7 +33,7 @@ public:
     using Answer = std::function<void(XmlRpcValue& params, XmlRpcValue& result)>;
 
     // FAKEBOX_LOG=1 shows the box's own messages (refused requests) on standard error.
-    FakeBox() : front_(rpc_, HttpLimits{}, PeerFilter{}, [](const std::string& m) {
+    explicit FakeBox(const std::string& address = "127.0.0.1") : front_(rpc_, HttpLimits{}, PeerFilter{}, [](const std::string& m) {
                     if (getenv("FAKEBOX_LOG")) fprintf(stderr, "fake box: %s\n", m.c_str());
                 }) {
         for (const char* name : kProtocolMethods)
@@ -42,7 +42,8 @@ public:
                     Dispatch(n, p, r);
                 }));
         std::string error;
-        listening_ = front_.Listen("127.0.0.1", 0, &error);
+        listening_ = front_.Listen(address, 0, &error);
+        address_ = address.find(':') != std::string::npos ? "[" + address + "]" : address;
         thread_ = std::thread([this] { front_.Run(stop_); });
     }
     ~FakeBox() {
@@ -50,7 +51,7 @@ public:
         thread_.join();
     }
     bool listening() const { return listening_; }
-    std::string server() const { return "127.0.0.1:" + std::to_string(front_.Port()); }
+    std::string server() const { return address_ + ":" + std::to_string(front_.Port()); }
 
     // The answer of method from now on.
     void On(const std::string& method, Answer answer) {
@@ -87,6 +88,7 @@ private:
     std::vector<std::unique_ptr<RpcMethod>> methods_;
     std::atomic<bool> stop_{false};
     bool listening_ = false;
+    std::string address_;
     std::thread thread_;
     std::mutex mutex_;
     std::map<std::string, Answer> answers_;

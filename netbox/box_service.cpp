@@ -252,6 +252,10 @@ void BoxService::ImageNameMethod(XmlRpcValue& result) {
     const int n = driver_.Get_ImageName(name);
     result["result"] = n;
     if (n < 1 || !name[0]) return;
+    if (clientFolder_.empty()) {
+        log_(std::string("image ") + name + " without a client session: kept on the box");
+        return;
+    }
     const std::string boxPath = name;
     const std::string base = boxPath.substr(boxPath.rfind('/') + 1);
     char* end = nullptr;

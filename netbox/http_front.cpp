@@ -1,5 +1,7 @@
 #include "http_front.h"
 
+#include "platform/xmlrpc_shape.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -209,6 +212,7 @@ void HttpFront::Execute(Connection& c) {
     c.in.clear();
     currentPeer = c.peer;
     try {
+        if (!XmlRpcCallShapeOk(body)) throw std::runtime_error("not an XML-RPC call");
         c.out = rpc_.executeRequest(body);
     } catch (...) {
         log_("malformed request from " + c.peer + ": answered 400");

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/log_channel.h"
+#include "platform/xmlrpc_shape.h"
 
 namespace {
 
@@ -115,4 +116,13 @@ bool BoxConnection::parseHeader() {
     // Once the header is complete, the announced body must be within bounds.
     return _connectionState != READ_RESPONSE ||
            (_contentLength >= 0 && _contentLength <= kMaxAnswerBody);
+}
+
+// Only an answer of the protocol's shape reaches the library's parser.
+bool BoxConnection::parseResponse(XmlRpc::XmlRpcValue& result) {
+    if (!XmlRpcResponseShapeOk(_response)) {
+        LogPrint(LOG_DETAIL, "xmlrpc: malformed answer from %s:%d", _host.c_str(), _port);
+        return false;
+    }
+    return XmlRpc::XmlRpcClient::parseResponse(result);
 }

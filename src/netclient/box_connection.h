@@ -30,6 +30,7 @@ protected:
     bool doConnect() override;
     bool readHeader() override;
     bool parseHeader() override;
+    bool parseResponse(XmlRpc::XmlRpcValue& result) override;
 
 private:
     std::mutex fdMutex_;  // guards the socket against Interrupt while it is opened or closed

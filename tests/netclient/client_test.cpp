@@ -9,6 +9,7 @@
 
 #include "client_fixture.h"
 #include "netclient/box_address.h"
+#include "platform/xmlrpc_shape.h"
 
 namespace {
 
@@ -336,6 +337,36 @@ TEST_F(ClientTest, ExtraHeaderNeedsBytes) {
     EXPECT_EQ(int(box.Requests("ctrl.ATRIUMMode")[0][1]), 9);
     EXPECT_EQ(client_Run_BeltdriveEx(-20), 0);
     EXPECT_EQ(int(box.Requests("ctrl.beltdrive")[0][0]), -20);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XmlRpcShape, OnlyWholeProtocolMessagesPass) {
+    const std::string v = "<value><struct><member><name>result</name><value><i4>1</i4></value></member>"
+                          "<member><name>data</name><value><base64>AAEC\r\nAw==</base64></value></member>"
+                          "</struct></value>";
+    EXPECT_TRUE(XmlRpcResponseShapeOk("<?xml version=\"1.0\"?>\r\n<methodResponse><params><param>\r\n\t" + v +
+                                      "\r\n</param></params></methodResponse>\r\n"));
+    EXPECT_TRUE(XmlRpcResponseShapeOk("<methodResponse><fault><value><struct><member><name>faultCode</name>"
+                                      "<value><i4>-1</i4></value></member></struct></value></fault></methodResponse>"));
+    EXPECT_TRUE(XmlRpcCallShapeOk("<methodCall><methodName>a.b</methodName><params><param><value>text</value>"
+                                  "</param><param><value><array><data><value><string/></value></data></array>"
+                                  "</value></param></params></methodCall>"));
+    EXPECT_TRUE(XmlRpcCallShapeOk("<methodCall><methodName>scanner.status</methodName></methodCall>"));
+    const char* const broken[] = {
+        "<methodCall><methodName>a</methodName><params><param><value><base64>AAEC</base64></param></params></methodCall>",
+        "<methodCall><methodName>a</methodName><params><param><value><i4>1</i4><x/></value></param></params></methodCall>",
+        "<methodCall><methodName>a</methodName><params><param><value><array><data><value><i4>1</i4></value>",
+        "<methodCall><methodName>a</methodName></methodCall>trailing",
+        "<methodCall><methodName>a</methodName><params><param><value><struct><member><value><i4>1</i4></value>"
+        "</member></struct></value></param></params></methodCall>",
+        ""};
+    for (const char* xml : broken) EXPECT_FALSE(XmlRpcCallShapeOk(xml)) << xml;
+    std::string deep = "<methodCall><methodName>a</methodName><params><param>";
+    for (int i = 0; i < 1000; ++i) deep += "<value><array><data>";
+    EXPECT_FALSE(XmlRpcCallShapeOk(deep));
 }
 
 }  // namespace

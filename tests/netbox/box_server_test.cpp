@@ -170,6 +170,16 @@ TEST_F(BoxServerTest, ASecondOpenIsRefusedWhileOneIsOpen) {
     EXPECT_NE(box.Log().find("scanner.open from 127.0.0.1 refused"), std::string::npos);
     EXPECT_EQ(IntCall(box, "scanner.close"), 0);
     EXPECT_EQ(IntCall(box, "scanner.open", open), 0);  // free again
+
+    // SIGTERM with the scanner open: closed, its temporary file gone, a clean exit.
+    bool temporary = false;
+    for (const auto& e : std::filesystem::directory_iterator(box.folder() + "/images"))
+        temporary |= e.path().extension() == ".tmp";
+    EXPECT_TRUE(temporary);
+    EXPECT_EQ(box.Stop(), 0);
+    EXPECT_NE(box.Log().find("scanner closed at the end of the box (0)"), std::string::npos);
+    for (const auto& e : std::filesystem::directory_iterator(box.folder() + "/images"))
+        EXPECT_NE(e.path().extension(), ".tmp") << e.path();
 }
 
 // Sends raw bytes on a new connection and returns what came back before the box closed it.

@@ -90,9 +90,8 @@ void StatusThreadBody() {
         XmlRpcValue answer;
         int status = 0;
         bool ok = RpcExecuteWhile("scanner.status", XmlRpcValue(), answer, Running) == 0;
-        if (ok && !AnswerInt("scanner.status", answer, &status)) {
-            ok = false;
-        }
+        if (ok && !AnswerInt("scanner.status", answer, &status)) ok = false;
+        if (!ok && !Running()) break;  // a poll cut short by the stop leaves the status as it is
         if (ok) {
             if (PrescanTaken.exchange(0) != 0) status &= ~int32_t(LUMORA_STATUS_PRESCAN);
             ClientStatus = status;

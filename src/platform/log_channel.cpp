@@ -11,10 +11,12 @@ namespace {
 
 Log* channel = nullptr;
 
-// Built on first use and never destroyed, so that lines written while the process ends (from
-// other libraries' destructors) still find a valid lock.
+// Built on first use in static storage and never destroyed, so that lines written while the
+// process ends (from other libraries' destructors) still find a valid lock. No heap block: when
+// the library is unloaded, nothing is left behind.
 std::shared_mutex& ChannelMutex() {
-    static std::shared_mutex* mutex = new std::shared_mutex();
+    alignas(std::shared_mutex) static unsigned char storage[sizeof(std::shared_mutex)];
+    static std::shared_mutex* mutex = new (storage) std::shared_mutex();
     return *mutex;
 }
 

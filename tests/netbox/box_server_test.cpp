@@ -159,6 +159,8 @@ TEST_F(BoxServerTest, OnlyItsOwnImagesAreServed) {
     EXPECT_EQ(int(StructCall(box, "file.getdata", big)["result"]), LUMORA_E_RANGE);
 }
 
+std::string Raw(int port, const std::string& request, bool readAnswer, const char* from);
+
 TEST_F(BoxServerTest, ASecondOpenIsRefusedWhileOneIsOpen) {
     BoxProcess box(dir, emulator);
     ASSERT_EQ(Open(box), 0);
@@ -168,6 +170,12 @@ TEST_F(BoxServerTest, ASecondOpenIsRefusedWhileOneIsOpen) {
     open[2] = XmlRpcValue(configuration);
     EXPECT_EQ(IntCall(box, "scanner.open", open), LUMORA_E_SCANNER_OPEN);
     EXPECT_NE(box.Log().find("scanner.open from 127.0.0.1 refused"), std::string::npos);
+    // Another peer's requests get the same code while the session is open.
+    const std::string start = "<?xml version=\"1.0\"?><methodCall><methodName>scanner.start</methodName></methodCall>";
+    std::string answer = Raw(box.port(), "POST /RPC2 HTTP/1.1\r\nContent-length: " +
+                                             std::to_string(start.size()) + "\r\n\r\n" + start,
+                             true, "127.0.0.2");
+    EXPECT_NE(answer.find("<i4>-7</i4>"), std::string::npos) << answer;
     EXPECT_EQ(IntCall(box, "scanner.close"), 0);
     EXPECT_EQ(IntCall(box, "scanner.open", open), 0);  // free again
 
@@ -183,8 +191,15 @@ TEST_F(BoxServerTest, ASecondOpenIsRefusedWhileOneIsOpen) {
 }
 
 // Sends raw bytes on a new connection and returns what came back before the box closed it.
-std::string Raw(int port, const std::string& request, bool readAnswer = true) {
+std::string Raw(int port, const std::string& request, bool readAnswer = true,
+                const char* from = nullptr) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (from) {
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &source.sin_addr);
+        bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source);
+    }
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(uint16_t(port));

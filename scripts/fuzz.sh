@@ -74,6 +74,14 @@ seed fuzz_script_reader nosection '0=ZRIP  ST=0 ZRIPPARAM="GAUSS SIGMA=1"\n'
 seed fuzz_stream_walker plate '\074\000\041\007\015\003\376\377\012\000\144\000\145\000\146\000\147\000\365\377\003\000\150\000\151\000\376\377\012\000\144\000\145\000\146\000\147\000\376\377\012\000\144\000\145\000\376\377\000\001\376\377\000\001'
 seed fuzz_stream_walker binned '\074\000\123\310\001\050\376\377\012\000\144\000\145\000\146\000\147\000\376\377\012\000\144\000\145\000\146\000\147\000\376\377\012\000\144\000\145\000\376\377\000\001'
 
+# Seed corpora kept in the repository: fuzz/<folder>/corpus/<target>/.
+for seeds in "$ROOT"/fuzz/*/corpus/*/; do
+  [ -d "$seeds" ] || continue
+  target=$(basename "$seeds")
+  mkdir -p "$CORPUS/$target"
+  cp "$seeds"* "$CORPUS/$target/"
+done
+
 STATUS=0
 for target in $TARGETS; do
   mkdir -p "$CORPUS/$target"

@@ -67,6 +67,7 @@ enum {
     LUMORA_E_REF_UNIFORM = -1018,       /* reference image not uniform */
     LUMORA_E_ERASE_UNIT = -1151,
     LUMORA_E_REMOTE = -2001,
+    LUMORA_E_BOX_ANSWER = -2002,       /* the network box answered with the wrong XML-RPC type */
     LUMORA_W_AMBIENT_LIGHT = -10000,
     LUMORA_E_NO_HIGH_VOLTAGE = -10000,  /* the high-voltage procedures found no usable voltage */
     LUMORA_W_OLD_IMAGES = -10001,

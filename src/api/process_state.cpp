@@ -13,14 +13,11 @@
 #include "config/config_file.h"
 #include "config/zrconfigwr.h"
 #include "imagefile/extra_header.h"
+#include "netclient/box_address.h"
 #include "netclient/client.h"
+#include "netclient/client_state.h"
 #include "platform/api_lock.h"
 #include "platform/tools.h"
-
-// The network client may be absent from a build that links only the internals.
-extern int client_Start(const char* server) __attribute__((weak));
-extern int client_ApiInit(const void* firmware, int firmwareSize, const void* config,
-                          int configSize) __attribute__((weak));
 
 bool ApiExitAtUnload = false;
 
@@ -67,7 +64,13 @@ int InitNetwork() {
     char server[1024] = "";
     ConfigIni.get(kInterface, "Server", server, "localhost", sizeof server);
     if (!server[0]) return LUMORA_E_INIT;
-    LogPrint(LOG_INFO, "using NET interface http://%s:8080/RPC2", server);
+    // "host" keeps the protocol's port 8080; "host:port" and "[v6addr]:port" name another.
+    BoxAddress address;
+    if (!ParseBoxAddress(server, &address)) {
+        LogPrint(LOG_ERROR, "Invalid server address: %s", server);
+        return LUMORA_E_INIT;
+    }
+    LogPrint(LOG_INFO, "using NET interface http://%s%s", BoxAuthority(address).c_str(), kBoxPath);
 
     ReplaceScannerApi();
 
@@ -118,10 +121,7 @@ int InitNetwork() {
     std::vector<char> firmware;
     if (!ReadFirmware(path, firmware)) return LUMORA_E_INIT;
 
-    if (!client_Start || !client_ApiInit) {
-        LogPrint(LOG_ERROR, "ApiInit: network client is not available");
-        return LUMORA_E_INIT;
-    }
+    SetRemoteSwitch(&remote);
     int started = client_Start(server);
     if (started != 0) return started;
     return client_ApiInit(firmware.data(), int(firmware.size()), ConfigIni.getBuffer(),
@@ -152,7 +152,7 @@ extern "C" LUMORA_API int ApiInit(void) {
         long network = 0;
         ConfigIni.get(kInterface, "Network", &network, 0);
         if (network != 0) return InitNetwork();
-        remote = false;
+        __atomic_store_n(&remote, false, __ATOMIC_RELAXED);  // the status thread reads it
     }
 
     LogPrint(LOG_INFO, "using local interface");
@@ -164,7 +164,7 @@ extern "C" LUMORA_API int ApiInit(void) {
 extern "C" LUMORA_API void ApiExit(void) {
     CloseApiSemaphore();
     ApiInitialised = false;
-    remote = true;
+    __atomic_store_n(&remote, true, __ATOMIC_RELAXED);  // the status thread reads it
     if (TheScannerApi) {
         LogPrint(LOG_CALL, "ApiExit");
         delete TheScannerApi;

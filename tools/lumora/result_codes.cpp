@@ -37,6 +37,7 @@ const char* Explain(int code) {
     case LUMORA_E_SERIAL: return "the scanner's serial number differs from the configured one";
     case LUMORA_E_ERASE_UNIT: return "power supply or erase unit fault";
     case LUMORA_E_REMOTE: return "the network box did not answer";
+    case LUMORA_E_BOX_ANSWER: return "unexpected answer from the network box";
     case LUMORA_W_AMBIENT_LIGHT: return "ambient light too bright";
     case LUMORA_W_OLD_IMAGES: return "image files were left over";
     case LUMORA_W_BAD_SCRIPT: return "an image-operation script is not usable";

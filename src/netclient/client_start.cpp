@@ -1,0 +1,34 @@
+// Starting and stopping the network client: the shared XML-RPC client and the status thread.
+#include <cstdlib>
+
+#include "lumora/lumora.h"
+#include "netclient/box_address.h"
+#include "netclient/client.h"
+#include "netclient/rpc_execute.h"
+#include "netclient/status_thread.h"
+#include "platform/log_channel.h"
+
+namespace {
+bool stopRegistered = false;
+}
+
+int client_Start(const char* server) {
+    BoxAddress address;
+    if (!ParseBoxAddress(server, &address)) {
+        LogPrint(LOG_ERROR, "client_Start: bad server address %.260s", server ? server : "");
+        return LUMORA_E_INIT;
+    }
+    // A thread of an earlier start ends before its client goes.
+    StopStatusThread();
+    StartRpcClient(address);
+    StartStatusThread();
+    if (!stopRegistered) {
+        stopRegistered = true;
+        std::atexit(client_Stop);
+    }
+    return 0;
+}
+
+void client_Stop() {
+    StopStatusThread();
+}

@@ -1,0 +1,14 @@
+// A strict check of the shape of an XML-RPC message before it reaches the XML-RPC library:
+// only the elements of the protocol, properly nested, closed, and at most kXmlRpcDepth values
+// deep. The library leaks the values it has begun when a message breaks off inside one, and
+// recurses without limit into nested arrays and structs; a message that passes this check
+// does neither.
+#pragma once
+#include <string>
+
+constexpr int kXmlRpcDepth = 16;
+
+// <methodCall> with a name and parameters.
+bool XmlRpcCallShapeOk(const std::string& xml);
+// <methodResponse> with one parameter or a fault.
+bool XmlRpcResponseShapeOk(const std::string& xml);

@@ -36,8 +36,14 @@ install(FILES ${CMAKE_BINARY_DIR}/man/lumora.1.gz DESTINATION ${CMAKE_INSTALL_MA
 if(TARGET lumora-boxd)
   install(TARGETS lumora-boxd RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})
 endif()
-if(EXISTS ${CMAKE_SOURCE_DIR}/man/lumora-boxd.8)
-  install(FILES ${CMAKE_SOURCE_DIR}/man/lumora-boxd.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+if(TARGET lumora-boxd)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/lumora-boxd.8.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/man/lumora-boxd.8 ${CMAKE_BINARY_DIR}/man/lumora-boxd.8
+    COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/man/lumora-boxd.8
+    DEPENDS ${CMAKE_SOURCE_DIR}/man/lumora-boxd.8 VERBATIM)
+  add_custom_target(lumora_boxd_man ALL DEPENDS ${CMAKE_BINARY_DIR}/man/lumora-boxd.8.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/man/lumora-boxd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 endif()
 
 # SANE backend: the library in SANE's backend folder, its line in dll.d, its configuration.

@@ -12,7 +12,8 @@ cmake --install "$build" --prefix "$stage" >/dev/null
 libdir=$(dirname "$(find "$stage" -name liblumora.so -print -quit)")
 [[ -n $libdir && $libdir != . ]] || { echo "liblumora.so not installed"; exit 1; }
 expect() { [[ -e $stage/$1 ]] || { echo "not installed: $1"; exit 1; }; }
-for f in bin/lumora include/lumora/lumora.h share/man/man1/lumora.1.gz \
+for f in bin/lumora sbin/lumora-boxd include/lumora/lumora.h share/man/man1/lumora.1.gz \
+         share/man/man8/lumora-boxd.8.gz \
          share/lumora/examples/lumora.ini share/lumora/examples/zrconfig.ini \
          etc/sane.d/lumora.conf etc/sane.d/dll.d/lumora; do
   expect "$f"

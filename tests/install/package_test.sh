@@ -16,7 +16,7 @@ echo "package: $deb"
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
 missing=0
-for f in ./usr/bin/lumora ./usr/include/lumora/lumora.h \
+for f in ./usr/bin/lumora ./usr/sbin/lumora-boxd ./usr/share/man/man8/lumora-boxd.8.gz ./usr/include/lumora/lumora.h \
          "./usr/lib/$arch/liblumora.so" "./usr/lib/$arch/libzrconfig.so" "./usr/lib/$arch/libzrip.so" \
          "./usr/lib/$arch/liblumorausb.so" "./usr/lib/$arch/liblumoraemu.so" \
          "./usr/lib/$arch/sane/libsane-lumora.so.1" "./usr/lib/$arch/pkgconfig/lumora.pc" \

@@ -35,12 +35,22 @@ int Fail(const char* name, int result) {
     return result;
 }
 
+// A configured image folder the service cannot hand over whole: refused, since another
+// folder in its place would put the images where nobody looks for them.
+int TooLong(const char* name) {
+    LogPrint(LOG_ERROR, "image folder of the configuration service longer than %d characters",
+             ZRC_BUFFER - 1);
+    return Fail(name, ZRC_TOO_LONG);
+}
+
 }  // namespace
 
 int GetImagePath(char* out, int size) {
     if (!out || size <= 0) return Fail("GetImagePath", -2);
     char path[ZRC_BUFFER] = "";
-    if (ConfigService().ZRCGetDir(ZRC_DIR_IMAGES, path, 0) == 0) {
+    const int service = ConfigService().ZRCGetDir(ZRC_DIR_IMAGES, path, 0);
+    if (service == ZRC_TOO_LONG) return TooLong("GetImagePath");
+    if (service == 0) {
         path[sizeof path - 1] = '\0';
     } else {
         int missing = ConfigIni.get("Scanner", "ImagePath", path, nullptr, sizeof path);
@@ -54,7 +64,9 @@ int GetImagePath(char* out, int size) {
 int GetTempFile(char* out, int size) {
     if (!out || size <= 0) return Fail("GetTempFile", -2);
     char directory[ZRC_BUFFER] = "";
-    bool haveDirectory = ConfigService().ZRCGetDir(ZRC_DIR_IMAGES, directory, 0) == 0;
+    const int service = ConfigService().ZRCGetDir(ZRC_DIR_IMAGES, directory, 0);
+    if (service == ZRC_TOO_LONG) return TooLong("GetTempFile");
+    bool haveDirectory = service == 0;
     directory[sizeof directory - 1] = '\0';
     char name[ZRC_BUFFER];
     if (ConfigIni.get("Scanner", "TempFile", name, kDefaultTempFile, sizeof name) != 0 || !name[0]) {

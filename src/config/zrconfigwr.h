@@ -7,6 +7,7 @@
 #define ZRC_DIR_SCRIPTS 7
 #define ZRC_LOG_CHANNEL 1
 #define ZRC_MISSING (-12)
+#define ZRC_TOO_LONG (-6)  // the service's answer does not fit ZRC_BUFFER bytes
 #define ZRC_BUFFER 1024
 
 class zrconfigwr {

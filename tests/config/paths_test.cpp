@@ -35,6 +35,20 @@ TEST_F(PathsTest, ImagePathPrefersTheServiceOverTheIniKey) {
     EXPECT_TRUE(Logged(3, "GetImagePath return 1"));
 }
 
+// A folder longer than the service's answer buffer is refused, not swapped for the key.
+TEST_F(PathsTest, ImageFolderTooLongForTheServiceIsRefused) {
+    Service("ImageDir=/" + std::string(1100, 'd'));
+    Config("[Scanner]\nImagePath=/from/ini\nTempFile=Lumora.tmp\n");
+    char out[2048] = "x";
+    EXPECT_EQ(GetImagePath(out, sizeof out), -6);
+    EXPECT_STREQ(out, "x");
+    EXPECT_EQ(GetTempFile(out, sizeof out), -6);
+    EXPECT_STREQ(out, "x");
+    EXPECT_TRUE(Logged(3, "image folder of the configuration service longer than 1023 characters"));
+    EXPECT_TRUE(Logged(3, "GetImagePath return -6"));
+    EXPECT_TRUE(Logged(3, "GetTempFile return -6"));
+}
+
 TEST_F(PathsTest, ImagePathBadArgumentsAndSmallBuffers) {
     Service("ImageDir=/images/of/the/clinic");
     Config("[Scanner]\nTempFile=Lumora.tmp\n");

@@ -11,6 +11,7 @@
 #include "imagefile/file_fixture.h"
 #include "imagefile/image_desc.h"
 #include "imagefile/zrip_wrapper.h"
+#include "platform/plugin_loader.h"
 
 namespace {
 
@@ -19,12 +20,12 @@ protected:
     static void SetUpTestSuite() {
         handle_ = dlopen(ZRIP_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(handle_, nullptr) << dlerror();
-        filter_ = reinterpret_cast<ZripFilterImage>(dlsym(handle_, "SC_Filter_Image"));
-        greyscale_ = reinterpret_cast<ZripGreyscaleLim>(dlsym(handle_, "Opt_GreyscaleLim"));
-        read_ = reinterpret_cast<ZripReadImage>(dlsym(handle_, "Read_Image"));
-        destroy_ = reinterpret_cast<ZripDestroyImage>(dlsym(handle_, "Destroy_Image"));
-        version_ = reinterpret_cast<ZripGetVersion>(dlsym(handle_, "Get_Version"));
-        write_ = reinterpret_cast<ZripWriteImage>(dlsym(handle_, "Write_Image"));
+        platform::ResolveSymbol(handle_, "SC_Filter_Image", filter_);
+        platform::ResolveSymbol(handle_, "Opt_GreyscaleLim", greyscale_);
+        platform::ResolveSymbol(handle_, "Read_Image", read_);
+        platform::ResolveSymbol(handle_, "Destroy_Image", destroy_);
+        platform::ResolveSymbol(handle_, "Get_Version", version_);
+        platform::ResolveSymbol(handle_, "Write_Image", write_);
     }
     static void TearDownTestSuite() { dlclose(handle_); }
 

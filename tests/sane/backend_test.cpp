@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "../../sane/backend_config.h"
+#include "platform/plugin_loader.h"
 #include "sane_fixture.h"
 
 namespace {
@@ -28,10 +29,7 @@ struct Backend {
     bool Load() {
         handle = dlopen(SANE_BACKEND, RTLD_NOW | RTLD_LOCAL);
         if (!handle) return false;
-        auto bind = [&](auto& f, const char* name) {
-            f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(dlsym(handle, name));
-            return f != nullptr;
-        };
+        auto bind = [&](auto& f, const char* name) { return platform::ResolveSymbol(handle, name, f); };
         return bind(init, "sane_lumora_init") && bind(exit, "sane_lumora_exit") &&
                bind(getDevices, "sane_lumora_get_devices") && bind(open, "sane_lumora_open") &&
                bind(close, "sane_lumora_close") &&

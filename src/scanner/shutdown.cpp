@@ -44,14 +44,16 @@ void DeviceShutdown() {
         RemoveTemporaryFile(LOG_INFO);
         dev->Free_Interface();
         CloseMeasurementFile();
-        delete[] dev->CalibFactors;
-        dev->CalibFactors = nullptr;
-        dev->CalibCount = 0;
-        ScannerDevice = nullptr;
-        delete dev;
     }
-    ReleaseImageFolder();
-    UnlockEppDevice();
+    ReleaseScannerDevice();
+}
+
+void ReleaseScannerDevice() {
     ScannerOpen = false;
     ScannerActive = false;
+    Imagefind* dev = ScannerDevice;
+    ScannerDevice = nullptr;
+    delete dev;  // its destructor frees the calibration factors
+    ReleaseImageFolder();
+    UnlockEppDevice();
 }

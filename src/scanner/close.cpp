@@ -29,11 +29,7 @@ int Local_Close_Scanner() {
         LogPrint(LOG_INFO, "kein Papstmotor");
     }
 
-    dev->ShuttleCommand(4);
-    dev->SetLaserMode(0);
-    dev->SetHighVoltageEnable(0);
-    dev->SetAcquisition(0);
-    dev->SetSlotLines(0);
+    PutScannerAtRest(dev);
     dev->ClearReadBlock();
 
     if (CountersChanged) WriteDataProm(dev);

@@ -36,16 +36,20 @@ void RemoveTemporaryFile(int failLevel) {
 void DeviceShutdown() {
     Imagefind* dev = ScannerDevice;
     if (dev) {
-        dev->ShuttleCommand(4);
-        dev->SetLaserMode(0);
-        dev->SetHighVoltageEnable(0);
-        dev->SetAcquisition(0);
-        dev->SetSlotLines(0);
+        PutScannerAtRest(dev);
         RemoveTemporaryFile(LOG_INFO);
         dev->Free_Interface();
         CloseMeasurementFile();
     }
     ReleaseScannerDevice();
+}
+
+void PutScannerAtRest(Imagefind* dev) {
+    dev->ShuttleCommand(4);
+    dev->SetLaserMode(0);
+    dev->SetHighVoltageEnable(0);
+    dev->SetAcquisition(0);
+    dev->SetSlotLines(0);
 }
 
 void ReleaseScannerDevice() {

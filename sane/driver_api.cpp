@@ -46,8 +46,9 @@ const DriverApi* LoadDriver(const std::string& library, std::string* error) {
         if (const std::string dir = platform::ExtraLibraryDirectory(); !dir.empty())
             candidates.push_back(dir + platform::DRIVER_LIBRARY);
         // Installed backends live in <libdir>/sane, the driver in <libdir>.
-        candidates.push_back(std::string(platform::OwnDirectory()) + "../" + platform::DRIVER_LIBRARY);
-        candidates.push_back(std::string(platform::OwnDirectory()) + platform::DRIVER_LIBRARY);
+        const std::string own = platform::OwnDirectory();
+        candidates.push_back(own + "../" + platform::DRIVER_LIBRARY);
+        candidates.push_back(own + platform::DRIVER_LIBRARY);
         candidates.push_back(platform::DRIVER_LIBRARY);
     }
     void* h = platform::OpenDriverLibrary(candidates, RTLD_NODELETE, error);

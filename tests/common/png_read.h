@@ -61,7 +61,8 @@ inline bool ReadPng(const std::string& path, PngImage* out) {
     std::vector<uint8_t> rows(rowBytes * out->height);
     if (!png_read_detail::ReadRows(r.png, rows.data(), rowBytes, out->height)) return false;
     if (out->depth == 16) {
-        for (size_t i = 0; i + 1 < rows.size(); i += 2) out->samples.push_back(uint16_t(rows[i] << 8 | rows[i + 1]));
+        for (size_t i = 0; i + 1 < rows.size(); i += 2)
+            out->samples.push_back(uint16_t(rows[i] << 8 | rows[i + 1]));
     } else {
         out->samples.assign(rows.begin(), rows.end());
     }

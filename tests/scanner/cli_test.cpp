@@ -28,8 +28,8 @@ public:
 
 TEST_F(Cli, ScanFetchesEveryPlateWithPreviewsAndCloses) {
     Emulator("[Plate_1]\nImage=phantom:bars\nSlot=1\nAt=0.5\n[Plate_2]\nImage=phantom:shapes\nSlot=4\nAt=3\n");
-    EXPECT_EQ(0, WaitForExit(Start({"scan", "--set", "Intra-oral high resolution 25um", "--plates", "2", "--png",
-                             "--interval", "1"})))
+    EXPECT_EQ(0, WaitForExit(Start({"scan", "--set", "Intra-oral high resolution 25um", "--plates", "2",
+                                    "--png", "--interval", "1"})))
         << Output();
     for (const char* f : {"LM000001.XYZ", "LM000001.txt", "LM000001.png", "LM000002.XYZ", "LM000002.png"})
         EXPECT_TRUE(fs::exists(ImageDir() + "/" + f)) << f << "\n" << Output();

@@ -12,7 +12,8 @@ Library::~Library() {
 
 bool Library::load() {
     std::string candidate;
-    handle_ = platform::OpenDriverLibrary(platform::ProgramDriverCandidates(), 0, &error_, &candidate);
+    handle_ =
+        platform::OpenDriverLibrary(platform::ProgramDriverCandidates(), 0, &error_, &candidate);
     if (!handle_) return false;
     // The file actually loaded (the last candidate is found on the library path).
     Dl_info info{};

@@ -2,10 +2,10 @@
 
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <vector>
 
+#include "platform/library_search.h"
 #include "platform/plugin_loader.h"
 
 namespace {
@@ -43,30 +43,22 @@ const DriverApi* LoadDriver(const std::string& library, std::string* error) {
     if (!library.empty()) {
         candidates.push_back(library);
     } else {
-        if (const char* dir = std::getenv("LUMORA_LIBDIR"); dir && *dir)
-            candidates.push_back(std::string(dir) + "/liblumora.so");
+        if (const std::string dir = platform::ExtraLibraryDirectory(); !dir.empty())
+            candidates.push_back(dir + platform::DRIVER_LIBRARY);
         // Installed backends live in <libdir>/sane, the driver in <libdir>.
-        candidates.push_back(std::string(platform::OwnDirectory()) + "../liblumora.so");
-        candidates.push_back(std::string(platform::OwnDirectory()) + "liblumora.so");
-        candidates.push_back("liblumora.so");
+        const std::string own = platform::OwnDirectory();
+        candidates.push_back(own + "../" + platform::DRIVER_LIBRARY);
+        candidates.push_back(own + platform::DRIVER_LIBRARY);
+        candidates.push_back(platform::DRIVER_LIBRARY);
     }
-    std::string reasons;
-    for (const std::string& candidate : candidates) {
-        void* h = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-        if (!h) {
-            const char* why = dlerror();
-            reasons += (reasons.empty() ? "" : "; ") + std::string(why ? why : candidate.c_str());
-            continue;
-        }
-        DriverApi bound;
-        if (!BindAll(h, &bound, error)) {
-            dlclose(h);
-            return nullptr;
-        }
-        api = bound;
-        handle = h;
-        return &api;
+    void* h = platform::OpenDriverLibrary(candidates, RTLD_NODELETE, error);
+    if (!h) return nullptr;
+    DriverApi bound;
+    if (!BindAll(h, &bound, error)) {
+        dlclose(h);
+        return nullptr;
     }
-    *error = "cannot load liblumora.so: " + reasons;
-    return nullptr;
+    api = bound;
+    handle = h;
+    return &api;
 }

@@ -2,7 +2,6 @@
 #include "lumora/lumora.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,15 +27,11 @@ std::string LockFilePath() { return platform::RuntimeDir() + "/" + MUTEX_FILE; }
 int AcquireScannerLock(bool* owned) {
     *owned = false;
     std::string path = LockFilePath();
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    int fd = platform::OpenLockFile(path);
     // A lock file another user created stays usable: flock needs no write access.
     if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return -1;
-    int rc;
-    do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (rc < 0 && errno == EINTR);
-    *owned = rc == 0;
+    *owned = platform::TryExclusiveLock(fd);
     return fd;
 }
 

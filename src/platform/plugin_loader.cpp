@@ -2,8 +2,9 @@
 
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <string>
+
+#include "platform/library_search.h"
 
 namespace platform {
 
@@ -22,8 +23,8 @@ const char* OwnDirectory() {
 
 void* LoadPlugin(const char* name) {
     // LUMORA_LIBDIR names an extra folder to search first (the build tree in tests).
-    if (const char* dir = std::getenv("LUMORA_LIBDIR"); dir && *dir) {
-        std::string path = std::string(dir) + "/" + name;
+    if (const std::string dir = ExtraLibraryDirectory(); !dir.empty()) {
+        std::string path = dir + name;
         if (void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;
     }
     std::string beside = std::string(OwnDirectory()) + name;

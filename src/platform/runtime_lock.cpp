@@ -17,16 +17,23 @@ std::string RuntimeDir() {
     return dir;
 }
 
-int TakeRuntimeLock(const std::string& name, int* holder) {
-    *holder = 0;
-    const std::string path = RuntimeDir() + "/" + name;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return -1;
+int OpenLockFile(const std::string& path) {
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+}
+
+bool TryExclusiveLock(int fd) {
     int rc;
     do {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
     } while (rc < 0 && errno == EINTR);
-    if (rc != 0) {
+    return rc == 0;
+}
+
+int TakeRuntimeLock(const std::string& name, int* holder) {
+    *holder = 0;
+    const int fd = OpenLockFile(RuntimeDir() + "/" + name);
+    if (fd < 0) return -1;
+    if (!TryExclusiveLock(fd)) {
         const int err = errno;
         char text[16] = "";
         const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);

@@ -1,14 +1,12 @@
 // Close_Scanner on the local interface.
 #include "scanner/local_scanner.h"
 #include "platform/log_channel.h"
-#include "scanner/device_lock.h"
 #include "scanner/scanner_state.h"
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"
 #include "diagnostics/measurement_file.h"
 #include "imagefile/zrip_wrapper.h"
 #include "imagefind/imagefind.h"
-#include "scanner/leftovers.h"
 
 namespace {
 constexpr int IDPROM_MOTOR_WORD = 0x92;
@@ -31,11 +29,7 @@ int Local_Close_Scanner() {
         LogPrint(LOG_INFO, "kein Papstmotor");
     }
 
-    dev->ShuttleCommand(4);
-    dev->SetLaserMode(0);
-    dev->SetHighVoltageEnable(0);
-    dev->SetAcquisition(0);
-    dev->SetSlotLines(0);
+    PutScannerAtRest(dev);
     dev->ClearReadBlock();
 
     if (CountersChanged) WriteDataProm(dev);
@@ -55,16 +49,8 @@ int Local_Close_Scanner() {
         dev->DemoImage = ImageDesc{};
     }
 
-    ReleaseImageFolder();
-    ScannerOpen = false;
-    ScannerActive = false;
     CleanupPending = false;
     CleanupCounter = 0;
-    delete[] dev->CalibFactors;
-    dev->CalibFactors = nullptr;
-    dev->CalibCount = 0;
-    ScannerDevice = nullptr;
-    delete dev;
-    UnlockEppDevice();
+    ReleaseScannerDevice();
     return result;
 }

@@ -26,6 +26,15 @@ extern char TempFilePath[1024];
 // ScannerOpen/ScannerActive. Without a device only the two flags are cleared.
 void DeviceShutdown();
 
+// Puts the scanner at rest: the shuttle stops; laser, high voltage, acquisition and slot
+// lines go off.
+void PutScannerAtRest(Imagefind* dev);
+
+// Lets the scanner go, last step of the close and of DeviceShutdown: clears
+// ScannerOpen/ScannerActive, destroys ScannerDevice (with its calibration factors) and releases
+// the image folder and the device lock.
+void ReleaseScannerDevice();
+
 // Closes both temporary-file streams of the device and deletes the temporary file. A file
 // that cannot be removed is logged at `failLevel`.
 void RemoveTemporaryFile(int failLevel);

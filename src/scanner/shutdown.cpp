@@ -36,22 +36,28 @@ void RemoveTemporaryFile(int failLevel) {
 void DeviceShutdown() {
     Imagefind* dev = ScannerDevice;
     if (dev) {
-        dev->ShuttleCommand(4);
-        dev->SetLaserMode(0);
-        dev->SetHighVoltageEnable(0);
-        dev->SetAcquisition(0);
-        dev->SetSlotLines(0);
+        PutScannerAtRest(dev);
         RemoveTemporaryFile(LOG_INFO);
         dev->Free_Interface();
         CloseMeasurementFile();
-        delete[] dev->CalibFactors;
-        dev->CalibFactors = nullptr;
-        dev->CalibCount = 0;
-        ScannerDevice = nullptr;
-        delete dev;
     }
-    ReleaseImageFolder();
-    UnlockEppDevice();
+    ReleaseScannerDevice();
+}
+
+void PutScannerAtRest(Imagefind* dev) {
+    dev->ShuttleCommand(4);
+    dev->SetLaserMode(0);
+    dev->SetHighVoltageEnable(0);
+    dev->SetAcquisition(0);
+    dev->SetSlotLines(0);
+}
+
+void ReleaseScannerDevice() {
     ScannerOpen = false;
     ScannerActive = false;
+    Imagefind* dev = ScannerDevice;
+    ScannerDevice = nullptr;
+    delete dev;  // its destructor frees the calibration factors
+    ReleaseImageFolder();
+    UnlockEppDevice();
 }

@@ -1,39 +1,22 @@
 // lumora service as a technician runs it: a child process against the emulator.
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "common/child_process.h"
 #include "scanner/scanner_fixture.h"
 
 namespace {
 
 class ServiceCli : public ScannerTest {
 public:
-    pid_t Start(const std::vector<std::string>& args) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            int fd = open(dir.file("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            std::vector<char*> argv{const_cast<char*>(LUMORA_CLI), const_cast<char*>("service")};
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(LUMORA_CLI, argv.data());
-            _exit(127);
-        }
-        return pid;
+    pid_t Start(std::vector<std::string> args) {
+        args.insert(args.begin(), "service");
+        return StartProgram(LUMORA_CLI, args, dir.file("out.txt"));
     }
-    static int Wait(pid_t pid) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    int Run(const std::vector<std::string>& args) { return Wait(Start(args)); }
+    int Run(const std::vector<std::string>& args) { return WaitForExit(Start(args)); }
     std::string Output() const { return TempDir::read(dir.file("out.txt")); }
 };
 
@@ -86,7 +69,7 @@ TEST_F(ServiceCli, CtrlCStopsTheWizardAndLeavesTheScannerAtRest) {
     }
     ASSERT_TRUE(started) << Output();
     kill(pid, SIGINT);
-    EXPECT_EQ(130, Wait(pid));
+    EXPECT_EQ(130, WaitForExit(pid));
     const std::string out = Output();
     EXPECT_NE(std::string::npos, out.find("interrupted: stopping the scanner")) << out;
     EXPECT_NE(std::string::npos, out.find("the scanner was stopped and closed")) << out;

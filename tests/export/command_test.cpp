@@ -1,15 +1,12 @@
 // lumora convert and lumora scan --save as a person runs them: child processes against the
 // emulator, the files checked by their readers.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 
 #include <filesystem>
 
+#include "common/child_process.h"
 #include "export/plate_image.h"
 #include "scanner/scanner_fixture.h"
 
@@ -24,20 +21,7 @@ public:
         Config({{"Scanner", "MinBild", "1"}, {"Param_4", "MinBild", "1"}});
     }
     int Run(const std::vector<std::string>& args) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            int fd = open(dir.file("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            std::vector<char*> argv{const_cast<char*>(LUMORA_CLI)};
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(LUMORA_CLI, argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return WaitForExit(StartProgram(LUMORA_CLI, args, dir.file("out.txt")));
     }
     std::string Output() const { return TempDir::read(dir.file("out.txt")); }
     static std::string Attribute(const std::string& file, const DcmTagKey& tag) {

@@ -2,7 +2,6 @@
 // PNG (read back with their libraries), and the failures a user meets.
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <tiffio.h>
 
 #include <dcmtk/config/osconfig.h>
@@ -15,11 +14,13 @@
 #include <regex>
 #include <set>
 
+#include "common/png_read.h"
 #include "common/temp_dir.h"
 #include "export/dicom_export.h"
 #include "export/dicom_uid.h"
 #include "export/export_formats.h"
 #include "export/plate_image.h"
+#include "export/png_export.h"
 #include "export/plate_files.h"  // tests/export
 
 namespace fs = std::filesystem;
@@ -234,48 +235,12 @@ TEST_F(Export, TiffHoldsThePlateValuesWithResolution) {
     }
     TIFFClose(tiff);
     EXPECT_EQ(image.pixels, all);
-}
-
-// PNG samples and pHYs read back with libpng.
-struct Png {
-    std::vector<uint16_t> samples;
-    uint32_t width = 0, height = 0, xppm = 0, yppm = 0;
-    int depth = 0;
-};
-bool ReadPng(const std::string& path, Png* out) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_read_info(png, info);
-    out->width = png_get_image_width(png, info);
-    out->height = png_get_image_height(png, info);
-    out->depth = png_get_bit_depth(png, info);
-    int unit = 0;
-    png_get_pHYs(png, info, &out->xppm, &out->yppm, &unit);
-    std::vector<uint8_t> row(png_get_rowbytes(png, info));
-    for (uint32_t y = 0; y < out->height; y++) {
-        png_read_row(png, row.data(), nullptr);
-        for (uint32_t x = 0; x < out->width; x++)
-            out->samples.push_back(out->depth == 16 ? uint16_t(row[2 * x] << 8 | row[2 * x + 1]) : row[x]);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(f);
-    return true;
-}
-
-TEST_F(Export, PngSixteenAndEightBitWithPixelSize) {
+}TEST_F(Export, PngSixteenAndEightBitWithPixelSize) {
     PlateSpec spec;
     PlateImage image = Load(spec);
     ASSERT_EQ(LUMORA_OK, Write(image, ExportFormat::Png16, "a.png")) << last_error;
     ASSERT_EQ(LUMORA_OK, Write(image, ExportFormat::Png8, "b.png")) << last_error;
-    Png a, b;
+    PngImage a, b;
     ASSERT_TRUE(ReadPng(dir.file("a.png"), &a));
     ASSERT_TRUE(ReadPng(dir.file("b.png"), &b));
     EXPECT_EQ(16, a.depth);
@@ -286,6 +251,31 @@ TEST_F(Export, PngSixteenAndEightBitWithPixelSize) {
     EXPECT_EQ(0, b.samples[5 * spec.width + 5]);  // the darkest value
     EXPECT_EQ(255, b.samples.back());               // the brightest
     EXPECT_EQ(40000u, b.xppm);
+}
+
+// A small image without a pixel size (the line-test plot): exact samples, the 8-bit stretch
+// rounded, no pHYs, and no partial file left where the file cannot be written.
+TEST_F(Export, PngStretchWithoutPixelSize) {
+    PlateImage image;
+    image.width = 3;
+    image.height = 2;
+    image.pixels = {0, 1, 0x1234, 0xFFEF, 1000, 3000};
+    std::string error;
+    ASSERT_EQ(LUMORA_OK, WritePng(image, false, dir.file("a.png"), &error)) << error;
+    PngImage a, b;
+    ASSERT_TRUE(ReadPng(dir.file("a.png"), &a));
+    EXPECT_EQ(image.pixels, a.samples);
+    EXPECT_EQ(3u, a.width);
+    EXPECT_EQ(2u, a.height);
+    EXPECT_EQ(16, a.depth);
+    EXPECT_EQ(0u, a.xppm);
+    ASSERT_EQ(LUMORA_OK, WritePng(image, true, dir.file("b.png"), &error)) << error;
+    ASSERT_TRUE(ReadPng(dir.file("b.png"), &b));
+    EXPECT_EQ(8, b.depth);
+    EXPECT_EQ((std::vector<uint16_t>{0, 0, 18, 255, 4, 12}), b.samples);
+    EXPECT_EQ(LUMORA_E_FILE, WritePng(image, false, dir.file("none/c.png"), &error));
+    EXPECT_NE("", error);
+    EXPECT_FALSE(fs::exists(dir.file("none/c.png.part")));
 }
 
 TEST_F(Export, UnreadableSourcesAndUnwritableTargets) {

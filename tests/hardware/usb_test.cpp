@@ -4,13 +4,13 @@
 
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <functional>
 #include <memory>
 
+#include "common/child_process.h"
 #include "diagnostics/device_memory.h"
 #include "imagefind/imagefind_usb.h"
 #include "devicelink/registers.h"
@@ -293,14 +293,8 @@ TEST_F(UsbTest, SecondScannerObjectIsRefused) {
     second->Free_Interface();
 }
 
-// Runs body in a child process and returns its exit status (-1 when it did not exit).
-int InChild(const std::function<int()>& body) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+// Runs body in a child process and returns its exit status.
+int InChild(const std::function<int()>& body) { return WaitForExit(StartInChild(body)); }
 
 TEST_F(UsbTest, LockFileOfAnotherUserStillGuards) {
     // The lock file belongs to this user; the child runs as someone without write access to it
@@ -338,13 +332,12 @@ TEST_F(UsbTest, CrashedProcessLeavesTheScannerFree) {
     usb->Free_Interface();
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
+    const pid_t pid = StartInChild([&]() -> int {
         ImageFindUSB* holder = new ImageFindUSB();
         char rc = holder->Init_Interface() == 0 ? 'y' : 'n';
-        if (write(ready[1], &rc, 1) != 1) _exit(2);
+        if (write(ready[1], &rc, 1) != 1) return 2;
         for (;;) pause();
-    }
+    });
     close(ready[1]);
     char rc = 0;
     ASSERT_EQ(read(ready[0], &rc, 1), 1);
@@ -352,9 +345,7 @@ TEST_F(UsbTest, CrashedProcessLeavesTheScannerFree) {
     EXPECT_EQ(rc, 'y');
     EXPECT_EQ(usb->Init_Interface(), -1001);
     kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(128 + SIGKILL, WaitForExit(pid));
     EXPECT_EQ(usb->Init_Interface(), 0);
 }
 

@@ -4,16 +4,14 @@
 // rebuilds it at the open (the -1012 path), opens again and scans the third plate. Every
 // plate comes out exactly once, equal to the plate fed, and no temporary or partial file is
 // left.
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <sstream>
 
+#include "common/child_process.h"
 #include "emud/daemon.h"
 #include "emud/plate_check.h"
 #include "scanner/scanner_fixture.h"
@@ -32,38 +30,27 @@ public:
     void TearDown() override {
         for (pid_t pid : running) {
             kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+            WaitForExit(pid);
         }
         ScannerTest::TearDown();
     }
 
     // `lumora ARGS...` with its output in the file; the process id.
     pid_t Start(const std::vector<std::string>& args, const std::string& output) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            std::vector<char*> argv{const_cast<char*>(LUMORA_CLI)};
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(LUMORA_CLI, argv.data());
-            _exit(127);
-        }
+        const pid_t pid = StartProgram(LUMORA_CLI, args, output);
         running.insert(pid);
         return pid;
     }
     // Exit status (128 + signal), or -1 when it did not end in `seconds`.
     int Wait(pid_t pid, double seconds = 120) {
-        int status = 0;
-        bool ended = daemon->WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds);
-        if (!ended) return -1;
+        int status = -1;
+        if (!daemon->WaitFor([&] { return HasEnded(pid, &status); }, seconds)) return -1;
         running.erase(pid);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status;
     }
     bool Ended(pid_t pid) {
         int status;
-        if (waitpid(pid, &status, WNOHANG) != pid) return false;
+        if (!HasEnded(pid, &status)) return false;
         running.erase(pid);
         return true;
     }

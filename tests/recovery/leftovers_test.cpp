@@ -3,11 +3,11 @@
 // another live session holds stay.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "common/child_process.h"
 #include "scanner/scanner_fixture.h"
 
 namespace {
@@ -16,9 +16,8 @@ namespace fs = std::filesystem;
 
 // The id of a process that has ended.
 pid_t EndedProcess() {
-    pid_t pid = fork();
-    if (pid == 0) _exit(0);
-    waitpid(pid, nullptr, 0);
+    const pid_t pid = StartInChild([] { return 0; });
+    WaitForExit(pid);
     return pid;
 }
 

@@ -15,8 +15,8 @@
 
 #include "commands.h"
 #include "export/dicom_uid.h"
+#include "export/png_export.h"
 #include "plate_export.h"
-#include "png_preview.h"
 
 namespace {
 
@@ -168,12 +168,19 @@ private:
             previewFailed_ = true;
             return;
         }
-        std::vector<uint16_t> pixels(size_t(info.width) * info.height);
-        r = api_.readImage(pixels.data(), name);
+        PlateImage image;
+        image.info = info;  // the pixel size goes into the preview
+        image.width = uint16_t(info.width);
+        image.height = uint16_t(info.height);
+        image.pixels.resize(size_t(info.width) * info.height);
+        r = api_.readImage(image.pixels.data(), name);
         std::string png = std::string(name);
         png = png.substr(0, png.rfind('.')) + ".png";
-        std::string error = r == 0 ? WritePngPreview(png, pixels.data(), info.width, info.height, o_.png8)
-                                   : "cannot read the image (code " + std::to_string(r) + ")";
+        std::string error;
+        if (r != 0)
+            error = "cannot read the image (code " + std::to_string(r) + ")";
+        else
+            WritePng(image, o_.png8, png, &error);
         if (!error.empty()) {
             std::fprintf(stderr, "lumora: preview of %s: %s\n", name, error.c_str());
             previewFailed_ = true;

@@ -15,7 +15,7 @@
 
 #include "command_service_runner.h"
 #include "commands.h"
-#include "png_preview.h"
+#include "export/png_export.h"
 
 namespace {
 
@@ -168,16 +168,20 @@ int LineTest(Library& library, int set, long volts, const std::string& csv, cons
     std::printf("%d values written to %s\n", LINE_VALUES, csv.c_str());
     if (!png.empty()) {
         // A plot: one column per pixel, the value as the height of a bright point.
-        std::vector<uint16_t> plot(size_t(LINE_VALUES) * PLOT_HEIGHT, 0);
+        // It has no pixel size: its info record stays empty.
+        PlateImage plot;
+        plot.width = LINE_VALUES;
+        plot.height = PLOT_HEIGHT;
+        plot.pixels.assign(size_t(LINE_VALUES) * PLOT_HEIGHT, 0);
         uint16_t top = 1;
         for (uint16_t v : values) top = v > top ? v : top;
         for (int x = 0; x < LINE_VALUES; ++x) {
             const int y = PLOT_HEIGHT - 1 - int(uint64_t(values[size_t(x)]) * (PLOT_HEIGHT - 1) / top);
-            plot[size_t(y) * LINE_VALUES + size_t(x)] = 65535;
+            plot.pixels[size_t(y) * LINE_VALUES + size_t(x)] = 65535;
         }
-        plot[0] = 1;  // the stretch needs two levels even for an empty plot
-        std::string error = WritePngPreview(png, plot.data(), LINE_VALUES, PLOT_HEIGHT, true);
-        if (!error.empty()) {
+        plot.pixels[0] = 1;  // the stretch needs two levels even for an empty plot
+        std::string error;
+        if (WritePng(plot, true, png, &error) != LUMORA_OK) {
             std::fprintf(stderr, "lumora service: %s\n", error.c_str());
             return 1;
         }

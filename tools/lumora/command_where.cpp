@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "platform/ini2.h"
+#include "platform/library_search.h"
 #include "platform/log.h"
 #include "platform/plugin_loader.h"
 #include "platform/tools.h"
@@ -26,16 +28,13 @@ constexpr int kDeviceDir = 2, kImageDir = 4, kScriptDir = 7, kConfigFile = 1, kL
 class Service {
 public:
     explicit Service(const std::string& besideLibrary) {
-        std::string candidates[3];
-        if (const char* dir = std::getenv("LUMORA_LIBDIR"); dir && *dir)
-            candidates[0] = std::string(dir) + "/libzrconfig.so";
-        candidates[1] = besideLibrary + "libzrconfig.so";
-        candidates[2] = "libzrconfig.so";
-        for (const std::string& candidate : candidates) {
-            if (candidate.empty()) continue;
-            handle_ = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (handle_) break;
-        }
+        std::vector<std::string> candidates;
+        if (const std::string dir = platform::ExtraLibraryDirectory(); !dir.empty())
+            candidates.push_back(dir + "libzrconfig.so");
+        candidates.push_back(besideLibrary + "libzrconfig.so");
+        candidates.push_back("libzrconfig.so");
+        std::string reasons;
+        handle_ = platform::OpenFirstLibrary(candidates, 0, &reasons);
         if (!handle_) return;
         int (*init)() = nullptr;
         if (platform::ResolveSymbol(handle_, "ZRCInit", init)) init();

@@ -69,7 +69,12 @@ private:
     std::string sessionPeer_;
     std::chrono::steady_clock::time_point lastRequest_;
     std::string clientFolder_;
-    int numberOffset_ = 0;
+    // Box image number + offset = client image number; fixed by the session's first image.
+    struct Numbering {
+        int clientHighest = 0;
+        long offset = 0;
+        bool fixed = false;
+    } numbering_;
     bool firmwareStored_ = false;
     std::vector<unsigned char> initConfiguration_;
     std::map<std::string, std::string> served_;  // client's name -> box's file

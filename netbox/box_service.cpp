@@ -27,6 +27,7 @@ constexpr unsigned kWriteReport = 0x100F;
 constexpr size_t kPrescanLine = 1024;
 constexpr size_t kSerialText = 64;
 constexpr size_t kMaxSideFile = 1024 * 1024;  // info file and report text
+constexpr size_t kMaxRememberedFolders = 1024;  // client folders whose highest number is kept
 
 std::string Resolve(const std::string& path) {
     char resolved[PATH_MAX];
@@ -219,7 +220,11 @@ int BoxService::OpenMethod(XmlRpcValue& params) {
         lastRequest_ = std::chrono::steady_clock::now();
         clientFolder_ = clientFolder;
         numbering_ = Numbering{};
-        numbering_.clientHighest = std::max(clientHighest, 0);
+        // A client that deleted the images it took over reports a lower highest number than
+        // the box already gave it: never hand out one of its names again.
+        const auto given = highestGiven_.find(sessionPeer_ + "\n" + clientFolder_);
+        numbering_.clientHighest =
+            std::max({clientHighest, 0, given == highestGiven_.end() ? 0 : given->second});
         served_.clear();
         log_("session of " + sessionPeer_ + " opened with set " + std::to_string(set) + " (" +
              std::to_string(result) + "), images for " + clientFolder_);
@@ -257,6 +262,7 @@ void BoxService::ImageNameMethod(XmlRpcValue& result) {
     std::snprintf(clientBase, sizeof clientBase, "LM%06ld%.200s", number + numbering_.offset, end);
     const std::string clientName =
         clientFolder_ + (clientFolder_.back() == '/' ? "" : "/") + clientBase;
+    RememberGiven(number + numbering_.offset);
     Bytes metadata;
     std::string info = boxPath.size() >= 3 ? boxPath.substr(0, boxPath.size() - 3) + "txt" : "";
     served_[clientName] = boxPath;
@@ -267,6 +273,13 @@ void BoxService::ImageNameMethod(XmlRpcValue& result) {
     }
     result["name"] = clientName;
     result["metadata"] = metadata;
+}
+
+void BoxService::RememberGiven(long clientNumber) {
+    const std::string key = sessionPeer_ + "\n" + clientFolder_;
+    if (highestGiven_.size() >= kMaxRememberedFolders && !highestGiven_.count(key)) highestGiven_.clear();
+    int& highest = highestGiven_[key];
+    highest = int(std::clamp<long>(clientNumber, highest, INT_MAX));
 }
 
 std::string BoxService::BoxFile(const std::string& clientName) {

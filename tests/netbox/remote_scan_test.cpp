@@ -195,26 +195,37 @@ TEST(RemoteScan, OneBoxServesSessionAfterSession) {
     const std::string remote = Station(dir, "remote", "1", box.server());
     const std::string images = dir.file("remote/images");
 
+    // The workstation already holds image 10; the first session's images follow it.
+    dir.write("remote/images/LM000010.XYZ", "an earlier image");
+    dir.write("remote/images/LM000010.txt", "its info");
     feed();
     ASSERT_EQ(Scan(remote, device, dir.file("first.out"), "20", 2), 0) << TempDir::read(dir.file("first.out"));
     const std::map<std::string, std::string> first = Files(images);
-    const std::set<std::string> firstNames = {"LM000001.XYZ", "LM000001.txt", "LM000002.XYZ", "LM000002.txt"};
+    const std::set<std::string> firstNames = {"LM000010.XYZ", "LM000010.txt", "LM000011.XYZ",
+                                              "LM000011.txt", "LM000012.XYZ", "LM000012.txt"};
     ASSERT_EQ(Names(images), firstNames);
 
+    // The application takes image 12 away; the box still never gives its name again.
+    fs::remove(images + "/LM000012.XYZ");
+    fs::remove(images + "/LM000012.txt");
     feed();
     ASSERT_EQ(Scan(remote, device, dir.file("second.out"), "20", 2), 0) << TempDir::read(dir.file("second.out"));
     const std::map<std::string, std::string> both = Files(images);
-    std::set<std::string> names = firstNames;
-    names.insert({"LM000003.XYZ", "LM000003.txt", "LM000004.XYZ", "LM000004.txt"});
+    const std::set<std::string> names = {"LM000010.XYZ", "LM000010.txt", "LM000011.XYZ", "LM000011.txt",
+                                         "LM000013.XYZ", "LM000013.txt", "LM000014.XYZ", "LM000014.txt"};
     EXPECT_EQ(Names(images), names) << box.Log();
-    // The first session's files are untouched. The same plates gave the same images (the
-    // order in which the waiting plates are drawn in may differ).
-    for (const auto& [name, content] : first) EXPECT_TRUE(both.at(name) == content) << name << " changed";
+    // The files kept are untouched. The same plates gave the same images (the order in which
+    // the waiting plates are drawn in may differ).
+    for (const auto& [name, content] : both) {
+        if (first.count(name)) {
+            EXPECT_TRUE(first.at(name) == content) << name << " changed";
+        }
+    }
     std::set<std::string> matched;
-    for (const char* second : {"LM000003", "LM000004"}) {
+    for (const char* second : {"LM000013", "LM000014"}) {
         const std::string image = std::string(second) + ".XYZ", info = std::string(second) + ".txt";
         ASSERT_TRUE(both.count(image) && both.count(info)) << image;
-        for (const char* earlier : {"LM000001", "LM000002"})
+        for (const char* earlier : {"LM000011", "LM000012"})
             if (both.at(image) == first.at(std::string(earlier) + ".XYZ") &&
                 Timeless(both.at(info)) == Timeless(first.at(std::string(earlier) + ".txt")))
                 matched.insert(earlier);

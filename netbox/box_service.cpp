@@ -1,6 +1,5 @@
 #include "box_service.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +27,7 @@ constexpr unsigned kWriteReport = 0x100F;
 constexpr size_t kPrescanLine = 1024;
 constexpr size_t kSerialText = 64;
 constexpr size_t kMaxSideFile = 1024 * 1024;  // info file and report text
+constexpr size_t kMaxRememberedFolders = 1024;  // client folders whose highest number is kept
 
 std::string Resolve(const std::string& path) {
     char resolved[PATH_MAX];
@@ -61,20 +61,6 @@ size_t WithoutTerminator(const Bytes& bytes) {
 XmlRpcValue ByteValue(const void* data, size_t size) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     return XmlRpcValue(Bytes(p, p + size));
-}
-
-// The highest number among names "LM*" in folder (0 when none).
-int HighestImageNumber(const std::string& folder) {
-    long highest = 0;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d)) {
-            if (std::strncmp(e->d_name, "LM", 2) != 0) continue;
-            long n = std::strtol(e->d_name + 2, nullptr, 10);
-            if (n > highest && n < INT_MAX) highest = n;
-        }
-        closedir(d);
-    }
-    return int(highest);
 }
 
 }  // namespace
@@ -147,6 +133,8 @@ void BoxService::Touch() {
 void BoxService::EndSession() {
     open_ = false;
     sessionPeer_.clear();
+    clientFolder_.clear();
+    numbering_ = Numbering{};
     served_.clear();
 }
 
@@ -224,7 +212,6 @@ int BoxService::OpenMethod(XmlRpcValue& params) {
         log_("scanner.open without an image folder of the client");
         return LUMORA_E_INIT;
     }
-    const int boxHighest = HighestImageNumber(folders_.images);
     int result = driver_.Open_Scanner(set);
     if (result == 0 || result <= LUMORA_W_AMBIENT_LIGHT) {
         if (result != 0) driver_.ApiInit();  // a warning returned the driver to its loaded state
@@ -232,7 +219,12 @@ int BoxService::OpenMethod(XmlRpcValue& params) {
         sessionPeer_ = HttpFront::CurrentPeer();
         lastRequest_ = std::chrono::steady_clock::now();
         clientFolder_ = clientFolder;
-        numberOffset_ = clientHighest > boxHighest ? clientHighest - boxHighest : 0;
+        numbering_ = Numbering{};
+        // A client that deleted the images it took over reports a lower highest number than
+        // the box already gave it: never hand out one of its names again.
+        const auto given = highestGiven_.find(sessionPeer_ + "\n" + clientFolder_);
+        numbering_.clientHighest =
+            std::max({clientHighest, 0, given == highestGiven_.end() ? 0 : given->second});
         served_.clear();
         log_("session of " + sessionPeer_ + " opened with set " + std::to_string(set) + " (" +
              std::to_string(result) + "), images for " + clientFolder_);
@@ -260,10 +252,17 @@ void BoxService::ImageNameMethod(XmlRpcValue& result) {
     const std::string base = boxPath.substr(boxPath.rfind('/') + 1);
     char* end = nullptr;
     const long number = std::strtol(base.c_str() + std::min<size_t>(2, base.size()), &end, 10);
+    // The driver goes on with the box's own numbers from session to session; the client's
+    // names follow its highest number: the session's first image gets the next one.
+    if (!numbering_.fixed) {
+        numbering_.offset = long(numbering_.clientHighest) + 1 - number;
+        numbering_.fixed = true;
+    }
     char clientBase[300];
-    std::snprintf(clientBase, sizeof clientBase, "LM%06ld%.200s", number + numberOffset_, end);
+    std::snprintf(clientBase, sizeof clientBase, "LM%06ld%.200s", number + numbering_.offset, end);
     const std::string clientName =
         clientFolder_ + (clientFolder_.back() == '/' ? "" : "/") + clientBase;
+    RememberGiven(number + numbering_.offset);
     Bytes metadata;
     std::string info = boxPath.size() >= 3 ? boxPath.substr(0, boxPath.size() - 3) + "txt" : "";
     served_[clientName] = boxPath;
@@ -274,6 +273,13 @@ void BoxService::ImageNameMethod(XmlRpcValue& result) {
     }
     result["name"] = clientName;
     result["metadata"] = metadata;
+}
+
+void BoxService::RememberGiven(long clientNumber) {
+    const std::string key = sessionPeer_ + "\n" + clientFolder_;
+    if (highestGiven_.size() >= kMaxRememberedFolders && !highestGiven_.count(key)) highestGiven_.clear();
+    int& highest = highestGiven_[key];
+    highest = int(std::clamp<long>(clientNumber, highest, INT_MAX));
 }
 
 std::string BoxService::BoxFile(const std::string& clientName) {

@@ -56,6 +56,7 @@ private:
     void ImageNameMethod(Value& result);
     // The box's file behind a name this box handed out, or "" (logged).
     std::string BoxFile(const std::string& clientName);
+    void RememberGiven(long clientNumber);
     bool WriteConfiguration(const std::vector<unsigned char>& text, std::string* clientFolder);
 
     DriverLibrary& driver_;
@@ -69,7 +70,14 @@ private:
     std::string sessionPeer_;
     std::chrono::steady_clock::time_point lastRequest_;
     std::string clientFolder_;
-    int numberOffset_ = 0;
+    // Box image number + offset = client image number; fixed by the session's first image.
+    struct Numbering {
+        int clientHighest = 0;
+        long offset = 0;
+        bool fixed = false;
+    } numbering_;
+    // The highest number handed out to each client folder (peer and path) while the box runs.
+    std::map<std::string, int> highestGiven_;
     bool firmwareStored_ = false;
     std::vector<unsigned char> initConfiguration_;
     std::map<std::string, std::string> served_;  // client's name -> box's file

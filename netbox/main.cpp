@@ -16,17 +16,20 @@
 
 namespace {
 
+constexpr long kMaxIdleSeconds = 86400;
+
 std::atomic<bool> stopRequested{false};
 void OnSignal(int) { stopRequested = true; }
 
 const char* const kUsage =
     "usage: lumora-boxd --dir DIR [--listen ADDR:PORT] [--allow CIDR]... [--log FILE]\n"
-    "                   [--interface EPP|USB]\n"
+    "                   [--interface EPP|USB] [--idle SECONDS]\n"
     "  --dir DIR          the box's folder: configuration, firmware, images (created)\n"
     "  --listen ADDR:PORT address to listen on (default 127.0.0.1:8080; port 0: any free port)\n"
     "  --allow CIDR       accept only peers in this range (repeatable; default: every peer)\n"
     "  --log FILE         the box's log (default: standard error)\n"
     "  --interface TYPE   scanner interface of this machine (default: as the client sends, EPP)\n"
+    "  --idle SECONDS     close a session whose client sent nothing for this long (default 60)\n"
     "The scanner is the EPP device node (LUMORA_EPP_DEVICE, default /dev/lumoradv), the USB\n"
     "library, or the emulator (LUMORA_EPP_DEVICE=emulator, LUMORA_EMULATOR=device.ini).\n";
 
@@ -51,6 +54,7 @@ private:
 int main(int argc, char** argv) {
     std::string dir, listen = "127.0.0.1:8080", logPath, interfaceType;
     PeerFilter peers;
+    BoxLimits limits;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string* out) {
@@ -64,6 +68,12 @@ int main(int argc, char** argv) {
         } else if (a == "--log" && value(&logPath)) {
         } else if (a == "--interface" && value(&interfaceType)) {
             if (interfaceType != "EPP" && interfaceType != "USB") return Usage("--interface: EPP or USB");
+        } else if (a == "--idle" && value(&v)) {
+            char* end = nullptr;
+            const long seconds = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end || seconds < 1 || seconds > kMaxIdleSeconds)
+                return Usage("--idle: whole seconds from 1 to " + std::to_string(kMaxIdleSeconds));
+            limits.sessionIdleSeconds = int(seconds);
         } else if (a == "--allow" && value(&v)) {
             if (!peers.Add(v)) return Usage("--allow: not an address range: " + v);
         } else if (a == "--help" || a == "-h") {
@@ -115,7 +125,7 @@ int main(int argc, char** argv) {
     }
 
     XmlRpc::XmlRpcServer rpc;
-    BoxService service(driver, folders, BoxLimits{}, interfaceType, line);
+    BoxService service(driver, folders, limits, interfaceType, line);
     service.Register(rpc);
     HttpFront front(rpc, HttpLimits{}, peers, line);
     if (!front.Listen(address, port, &error)) {

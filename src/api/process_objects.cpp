@@ -18,8 +18,8 @@ __attribute__((constructor)) static void LumoraProcessAttach() {
     RebuildLogChannel();
 }
 
-// Library unload (dlclose or process end): ApiExit after a local initialisation, then the
-// process objects in the reverse order of their construction. At process end without dlclose
+// Library unload (dlclose or process end): ApiExit after a local initialisation (the API
+// object alone after a network one), then the process objects in the reverse order of their construction. At process end without dlclose
 // this runs after the library's static objects were destroyed: what it uses lives on the heap
 // (the process objects, the log channel's lock, the API semaphore's handle).
 __attribute__((destructor)) static void LumoraProcessDetach() {
@@ -27,6 +27,9 @@ __attribute__((destructor)) static void LumoraProcessDetach() {
         ApiExitAtUnload = false;
         ApiExit();
     }
+    // A network initialisation does not register ApiExit; its API object goes with the library.
+    delete TheScannerApi;
+    TheScannerApi = nullptr;
     ReplaceLogChannel(nullptr);
     DestroyConfigService(ConfigServiceRole::General);
     DestroyZrip();

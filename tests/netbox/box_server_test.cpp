@@ -7,9 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "box_process.h"
+#include "example_configuration.h"
 #include "lumora/lumora.h"
 #include "netclient/box_address.h"
 #include "netclient/box_connection.h"
@@ -32,9 +34,8 @@ protected:
     void SetUp() override {
         emulator = dir.write("emulator.ini", "[Clock]\nMode=fast\nFactor=20\n");
         clientImages = dir.file("client-images");
-        std::string config = TempDir::read(std::string(LUMORA_SOURCE_DIR) + "/examples/lumora.ini");
-        config += "\n[Scanner]\nImagePath=" + clientImages + "\n";
-        configuration = WithZero(config);
+        configuration = WithZero(TempDir::read(
+            WriteExampleConfiguration(dir, "client.ini", {{"Scanner", "ImagePath", clientImages}})));
     }
 
     // One call; false when the box gave no answer or a fault.
@@ -82,6 +83,7 @@ TEST_F(BoxServerTest, EveryMethodAnswersInTheProtocolsTypes) {
     const std::string own = TempDir::read(box.folder() + "/lumora.ini");
     EXPECT_NE(own.find("Network=0"), std::string::npos);
     EXPECT_NE(own.find("ImagePath=" + box.folder() + "/images"), std::string::npos);
+    EXPECT_NE(box.Log().find("images for " + clientImages), std::string::npos) << box.Log();
 
     EXPECT_EQ(IntCall(box, "scanner.start"), 0);
     EXPECT_GE(IntCall(box, "scanner.status"), 0);
@@ -213,6 +215,59 @@ std::string Raw(int port, const std::string& request, bool readAnswer = true,
     }
     close(fd);
     return answer;
+}
+
+// One call from the source address from; the raw HTTP answer.
+std::string CallFrom(int port, const char* from, const std::string& method, const XmlRpcValue& params) {
+    std::string body = "<?xml version=\"1.0\"?><methodCall><methodName>" + method + "</methodName><params>";
+    for (int i = 0; params.getType() == XmlRpcValue::TypeArray && i < params.size(); ++i) body += "<param>" + params[i].toXml() + "</param>";
+    body += "</params></methodCall>";
+    return Raw(port, "POST /RPC2 HTTP/1.1\r\nContent-length: " + std::to_string(body.size()) + "\r\n\r\n" + body,
+               true, from);
+}
+
+bool HasTemporaryFile(const std::string& folder) {
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".tmp") return true;
+    return false;
+}
+
+TEST_F(BoxServerTest, ASilentSessionIsClosedAfterItsIdleTime) {
+    using Clock = std::chrono::steady_clock;
+    constexpr int kIdle = 2;
+    BoxProcess box(dir, emulator, {"--idle", std::to_string(kIdle)});
+    ASSERT_EQ(Open(box), 0);
+    ASSERT_TRUE(HasTemporaryFile(box.folder() + "/images"));
+    XmlRpcValue open;
+    open[0] = 1;
+    open[1] = 0;
+    open[2] = XmlRpcValue(configuration);
+    const std::string refused = "<i4>" + std::to_string(LUMORA_E_SCANNER_OPEN) + "</i4>";
+    const char* const closed = "silent for ";
+
+    // A client that keeps asking keeps its session past the idle time.
+    const auto talking = Clock::now();
+    while (Clock::now() - talking < std::chrono::seconds(kIdle + 1))
+        EXPECT_EQ(int(StructCall(box, "serial.get")["result"]), 0);
+    EXPECT_EQ(box.Log().find(closed), std::string::npos) << box.Log();
+    EXPECT_NE(CallFrom(box.port(), "127.0.0.2", "scanner.open", open).find(refused), std::string::npos);
+
+    // Silent, it is closed: never before the idle time, and the scanner with it.
+    const auto lastSent = Clock::now();
+    EXPECT_EQ(int(StructCall(box, "serial.get")["result"]), 0);
+    ASSERT_TRUE(box.WaitForLog(closed)) << box.Log();
+    EXPECT_GE(Clock::now() - lastSent, std::chrono::seconds(kIdle));
+    EXPECT_NE(box.Log().find("session of 127.0.0.1 silent for " + std::to_string(kIdle) + " s: scanner closed"),
+              std::string::npos);
+    EXPECT_FALSE(HasTemporaryFile(box.folder() + "/images"));
+
+    // Another client may open it now.
+    const std::string answer = CallFrom(box.port(), "127.0.0.2", "scanner.open", open);
+    EXPECT_NE(answer.find("<i4>0</i4>"), std::string::npos) << answer;
+    EXPECT_NE(box.Log().find("session of 127.0.0.2 opened"), std::string::npos);
+    EXPECT_NE(CallFrom(box.port(), "127.0.0.2", "scanner.close", XmlRpcValue()).find("<i4>0</i4>"),
+              std::string::npos);
+    EXPECT_EQ(box.Stop(), 0);
 }
 
 TEST_F(BoxServerTest, MalformedRequestsDoNotStopIt) {

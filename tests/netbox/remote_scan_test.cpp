@@ -1,14 +1,21 @@
-// A scan session through the network box: the lumora command with a configuration naming the
-// box scans the emulated plates that lumora-boxd drives locally. The images and info files
-// equal those of a local scan of the same plates, and the box keeps none of them.
+// Sessions through the network box: the lumora command with a configuration naming the box
+// scans the emulated plates that lumora-boxd drives locally. The images and info files equal
+// those of a local scan of the same plates, and the box keeps none of them; one box serves
+// session after session; its device report equals a local one.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "box_process.h"
+#include "emud/daemon.h"
+#include "example_configuration.h"
 
 #ifndef LUMORA_CLI
 #error "LUMORA_CLI must name the lumora command"
@@ -27,33 +34,45 @@ const char* const kPlates =
 
 // A folder with the configuration service's settings and the example configuration, with
 // Network and Server as given; returns the settings file.
-std::string Station(const TempDir& dir, const std::string& name, const std::string& network) {
+std::string Station(const TempDir& dir, const std::string& name, const std::string& network,
+                    const std::string& server = "") {
     dir.write(name + "/zrconfig.ini",
               "[Paths]\nConfig=lumora.ini\nDeviceDir=devices\nImageDir=images\nScriptDir=scripts\n"
               "[Log]\nTarget=file:lumora.log\nLevel=5\n");
     dir.write(name + "/devices/Lumora.mcs", ":0400000001020304F2\n:00000001FF\n");
-    std::string config = TempDir::read(std::string(LUMORA_SOURCE_DIR) + "/examples/lumora.ini");
-    dir.write(name + "/lumora.ini", config + "\n[Interface]\n" + network);
+    std::vector<IniKey> keys = {{"Interface", "Network", network}};
+    if (!server.empty()) keys.push_back({"Interface", "Server", server});
+    WriteExampleConfiguration(dir, name + "/lumora.ini", keys);
     return dir.file(name + "/zrconfig.ini");
 }
 
-// Runs "lumora scan" for three plates with the given settings, polling every interval ms;
-// its exit status.
-int Scan(const std::string& settings, const std::string& emulatorIni, const std::string& output,
-         const char* interval) {
+// Runs the lumora command with the given settings and arguments; its exit status.
+int Lumora(const std::string& settings, const std::string& emulatorIni, const std::string& output,
+           std::vector<std::string> args) {
+    args.insert(args.begin(), LUMORA_CLI);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         setenv("LUMORA_ZRCONFIG", settings.c_str(), 1);
         setenv("LUMORA_EPP_DEVICE", "emulator", 1);
         setenv("LUMORA_EMULATOR", emulatorIni.c_str(), 1);
         freopen(output.c_str(), "w", stdout);
-        execl(LUMORA_CLI, LUMORA_CLI, "scan", "--set", "1", "--plates", "3", "--seconds", "240",
-              "--interval", interval, static_cast<char*>(nullptr));
+        execv(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs "lumora scan" for a number of plates, polling every interval ms; its exit status.
+int Scan(const std::string& settings, const std::string& emulatorIni, const std::string& output,
+         const char* interval, int plates = 3) {
+    return Lumora(settings, emulatorIni, output,
+                  {"scan", "--set", "1", "--plates", std::to_string(plates), "--seconds", "240",
+                   "--interval", interval});
 }
 
 std::set<std::string> Names(const std::string& folder) {
@@ -74,20 +93,22 @@ TEST(RemoteScan, ImagesEqualThoseOfALocalScanAndLeaveTheBox) {
     TempDir dir;
     const std::string emulator = dir.write("emulator.ini", kPlates);
 
-    const std::string local = Station(dir, "local", "Network=0\n");
+    const std::string local = Station(dir, "local", "0");
     ASSERT_EQ(Scan(local, emulator, dir.file("local.out"), "5"), 0) << TempDir::read(dir.file("local.out"));
 
     BoxProcess box(dir, emulator);
     ASSERT_GT(box.port(), 0);
-    const std::string remote = Station(dir, "remote", "Network=1\nServer=" + box.server() + "\n");
+    const std::string remote = Station(dir, "remote", "1", box.server());
     // Remotely the status thread sets the pace of the polls.
     ASSERT_EQ(Scan(remote, emulator, dir.file("remote.out"), "20"), 0) << TempDir::read(dir.file("remote.out"));
 
     const std::string localImages = dir.file("local/images"), remoteImages = dir.file("remote/images");
-    const std::set<std::string> names = Names(localImages);
-    std::set<std::string> images;
-    for (const std::string& n : names)
+    // The image and info files; the local driver also keeps its numbering file there.
+    std::set<std::string> names, images;
+    for (const std::string& n : Names(localImages)) {
+        if (n.rfind("LM", 0) == 0) names.insert(n);
         if (n.size() > 4 && n.substr(n.size() - 4) == ".XYZ") images.insert(n);
+    }
     ASSERT_EQ(images.size(), 3u);
     EXPECT_EQ(Names(remoteImages), names);
     for (const std::string& image : images) {
@@ -98,11 +119,128 @@ TEST(RemoteScan, ImagesEqualThoseOfALocalScanAndLeaveTheBox) {
                   Timeless(TempDir::read(localImages + "/" + info)))
             << info;
     }
+    EXPECT_NE(box.Log().find("session of 127.0.0.1 opened with set 1"), std::string::npos) << box.Log();
     // The box deleted its copies once they were fetched.
     std::set<std::string> left;
     for (const std::string& n : Names(box.folder() + "/images"))
         if (n.rfind("LM", 0) == 0) left.insert(n);
     EXPECT_TRUE(left.empty()) << *left.begin();
+    EXPECT_EQ(box.Stop(), 0);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(RemoteScan, TheReportThroughTheBoxEqualsALocalOne) {
+    TempDir dir;
+    const std::string emulator = dir.write("emulator.ini", "[Clock]\nMode=fast\nFactor=100\n");
+    const std::string local = Station(dir, "local", "0");
+    const std::string localReport = dir.file("local-report.txt");
+    ASSERT_EQ(Lumora(local, emulator, dir.file("local.out"), {"service", "report", localReport}), 0)
+        << TempDir::read(dir.file("local.out"));
+
+    BoxProcess box(dir, emulator);
+    ASSERT_GT(box.port(), 0);
+    const std::string remote = Station(dir, "remote", "1", box.server());
+    const std::string remoteReport = dir.file("remote-report.txt");
+    ASSERT_EQ(Lumora(remote, emulator, dir.file("remote.out"), {"service", "report", remoteReport}), 0)
+        << TempDir::read(dir.file("remote.out"));
+
+    const std::vector<std::string> want = Lines(TempDir::read(localReport));
+    const std::vector<std::string> got = Lines(TempDir::read(remoteReport));
+    ASSERT_GT(want.size(), 30u);
+    ASSERT_EQ(got.size(), want.size()) << TempDir::read(remoteReport);
+    // Two lines name the files of the machine that wrote the report: the first (with the date)
+    // names the box's own report file, "using ... for settings" the box's configuration.
+    EXPECT_EQ(got[0].rfind("Scanner Reportfile " + box.folder() + "/report.txt generated: ", 0), 0u) << got[0];
+    EXPECT_EQ(want[0].rfind("Scanner Reportfile " + localReport + " generated: ", 0), 0u) << want[0];
+    int settingsLines = 0;
+    for (size_t i = 1; i < want.size(); ++i) {
+        if (want[i] == "using " + dir.file("local/lumora.ini") + " for settings") {
+            EXPECT_EQ(got[i], "using " + box.folder() + "/lumora.ini for settings");
+            ++settingsLines;
+            continue;
+        }
+        EXPECT_EQ(got[i], want[i]) << "line " << i + 1;
+    }
+    EXPECT_EQ(settingsLines, 1);
+    EXPECT_FALSE(fs::exists(box.folder() + "/report.txt"));
+    EXPECT_EQ(box.Stop(), 0);
+}
+
+// Client image files by name with their contents.
+std::map<std::string, std::string> Files(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const std::string& n : Names(folder)) files[n] = TempDir::read(folder + "/" + n);
+    return files;
+}
+
+TEST(RemoteScan, OneBoxServesSessionAfterSession) {
+    TempDir dir;
+    // The box's scanner is lumora-emud, fed with two plates before each session.
+    const std::string device = dir.write("device.ini", "[Clock]\nMode=fast\nFactor=100\n");
+    EmudProcess emud(dir.path(), device);
+    ASSERT_GT(emud.pid(), 0) << emud.output();
+    auto feed = [&emud] {
+        for (const char* plate : {"phantom:stepwedge slot=1 at=0.5 width=1240 height=1640 type=intra",
+                                  "phantom:bars slot=3 at=30 width=880 height=1400 type=intra"})
+            EXPECT_EQ(emud.Command(std::string("feed ") + plate).rfind("ok plate", 0), 0u);
+    };
+    BoxProcess box = BoxProcess::OverDaemon(dir, emud.address());
+    ASSERT_GT(box.port(), 0);
+    const std::string remote = Station(dir, "remote", "1", box.server());
+    const std::string images = dir.file("remote/images");
+
+    // The workstation already holds image 10; the first session's images follow it.
+    dir.write("remote/images/LM000010.XYZ", "an earlier image");
+    dir.write("remote/images/LM000010.txt", "its info");
+    feed();
+    ASSERT_EQ(Scan(remote, device, dir.file("first.out"), "20", 2), 0) << TempDir::read(dir.file("first.out"));
+    const std::map<std::string, std::string> first = Files(images);
+    const std::set<std::string> firstNames = {"LM000010.XYZ", "LM000010.txt", "LM000011.XYZ",
+                                              "LM000011.txt", "LM000012.XYZ", "LM000012.txt"};
+    ASSERT_EQ(Names(images), firstNames);
+
+    // The application takes image 12 away; the box still never gives its name again.
+    fs::remove(images + "/LM000012.XYZ");
+    fs::remove(images + "/LM000012.txt");
+    feed();
+    ASSERT_EQ(Scan(remote, device, dir.file("second.out"), "20", 2), 0) << TempDir::read(dir.file("second.out"));
+    const std::map<std::string, std::string> both = Files(images);
+    const std::set<std::string> names = {"LM000010.XYZ", "LM000010.txt", "LM000011.XYZ", "LM000011.txt",
+                                         "LM000013.XYZ", "LM000013.txt", "LM000014.XYZ", "LM000014.txt"};
+    EXPECT_EQ(Names(images), names) << box.Log();
+    // The files kept are untouched. The same plates gave the same images (the order in which
+    // the waiting plates are drawn in may differ).
+    for (const auto& [name, content] : both) {
+        if (first.count(name)) {
+            EXPECT_TRUE(first.at(name) == content) << name << " changed";
+        }
+    }
+    std::set<std::string> matched;
+    for (const char* second : {"LM000013", "LM000014"}) {
+        const std::string image = std::string(second) + ".XYZ", info = std::string(second) + ".txt";
+        ASSERT_TRUE(both.count(image) && both.count(info)) << image;
+        for (const char* earlier : {"LM000011", "LM000012"})
+            if (both.at(image) == first.at(std::string(earlier) + ".XYZ") &&
+                Timeless(both.at(info)) == Timeless(first.at(std::string(earlier) + ".txt")))
+                matched.insert(earlier);
+    }
+    EXPECT_EQ(matched.size(), 2u) << "the second session's images differ from the first's";
+
+    // Two sessions opened and closed; the box keeps no image and no temporary file.
+    const std::string log = box.Log();
+    size_t opened = 0, closed = 0;
+    for (size_t at = 0; (at = log.find(" opened with set ", at)) != std::string::npos; ++at) ++opened;
+    for (size_t at = 0; (at = log.find(" closed (0)", at)) != std::string::npos; ++at) ++closed;
+    EXPECT_EQ(opened, 2u) << log;
+    EXPECT_EQ(closed, 2u) << log;
+    for (const std::string& n : Names(box.folder() + "/images"))
+        EXPECT_TRUE(n.rfind("LM", 0) != 0 && fs::path(n).extension() != ".tmp") << n;
     EXPECT_EQ(box.Stop(), 0);
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "netbox/box_process.h"
+#include "netbox/example_configuration.h"
 #include "netclient/client.h"
 #include "netclient/client_state.h"
 #include "netclient/client_timings.h"
@@ -46,8 +47,8 @@ struct Session {
         CreateApiSemaphore();
         box = std::make_unique<BoxProcess>(dir, dir.write("emulator.ini", kPlate));
         if (box->port() <= 0 || client_Start(box->server().c_str()) != 0) return;
-        std::string config = TempDir::read(std::string(LUMORA_SOURCE_DIR) + "/examples/lumora.ini") +
-                             "\n[Scanner]\nImagePath=" + dir.file("images") + "\n";
+        const std::string config = TempDir::read(WriteExampleConfiguration(
+            dir, "client.ini", {{"Scanner", "ImagePath", dir.file("images")}}));
         std::string firmware = kFirmware;
         if (client_ApiInit(firmware.c_str(), int(firmware.size()) + 1, config.c_str(),
                            int(config.size()) + 1) != 0 ||

@@ -19,9 +19,10 @@ __attribute__((constructor)) static void LumoraProcessAttach() {
 }
 
 // Library unload (dlclose or process end): ApiExit after a local initialisation (the API
-// object alone after a network one), then the process objects in the reverse order of their construction. At process end without dlclose
-// this runs after the library's static objects were destroyed: what it uses lives on the heap
-// (the process objects, the log channel's lock, the API semaphore's handle).
+// object alone after a network one), then the process objects in the reverse order of their
+// construction. At process end without dlclose this runs after the library's static objects
+// were destroyed: what it uses lives on the heap (the process objects, the log channel's lock,
+// the API semaphore's handle).
 __attribute__((destructor)) static void LumoraProcessDetach() {
     if (ApiExitAtUnload) {
         ApiExitAtUnload = false;

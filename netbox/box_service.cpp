@@ -143,10 +143,11 @@ void BoxService::Tick() {
     if (std::chrono::steady_clock::now() - lastRequest_ <
         std::chrono::seconds(limits_.sessionIdleSeconds))
         return;
-    log_("session of " + sessionPeer_ + " silent for " + std::to_string(limits_.sessionIdleSeconds) +
-         " s: scanner closed");
+    // Logged once the scanner is closed: whoever reads the line finds it free.
     driver_.Deaktivate_Scanner();
-    driver_.Close_Scanner();
+    const int r = driver_.Close_Scanner();
+    log_("session of " + sessionPeer_ + " silent for " + std::to_string(limits_.sessionIdleSeconds) +
+         " s: scanner closed (" + std::to_string(r) + ")");
     EndSession();
 }
 

@@ -1,6 +1,4 @@
 // Starting and stopping the network client: the shared XML-RPC client and the status thread.
-#include <cstdlib>
-
 #include "lumora/lumora.h"
 #include "netclient/box_address.h"
 #include "netclient/client.h"
@@ -9,8 +7,14 @@
 #include "platform/log_channel.h"
 
 namespace {
-bool stopRegistered = false;
-}
+
+// Stops the status thread when the process ends or the library is unloaded. Made at the first
+// start, after the objects the thread uses, it is destroyed before them, in either case.
+struct StopAtEnd {
+    ~StopAtEnd() { client_Stop(); }
+};
+
+}  // namespace
 
 int client_Start(const char* server) {
     BoxAddress address;
@@ -22,10 +26,7 @@ int client_Start(const char* server) {
     StopStatusThread();
     StartRpcClient(address);
     StartStatusThread();
-    if (!stopRegistered) {
-        stopRegistered = true;
-        std::atexit(client_Stop);
-    }
+    static StopAtEnd stopAtEnd;
     return 0;
 }
 

@@ -51,7 +51,7 @@ std::string State(const ControlContext& c) {
 // feed IMAGE [slot=N] [at=S] [width=W] [height=H] [type=intra|extra|any]
 std::string Feed(const std::vector<std::string>& w) {
     if (w.size() < 2) return "error: feed IMAGE [slot=N] [at=S] [width=W] [height=H] [type=T]";
-    lumora_emu::PlateSpec p;
+    lumora_emu::PlateEntry p;
     p.image = w[1];
     for (size_t i = 2; i < w.size(); ++i) {
         size_t eq = w[i].find('=');

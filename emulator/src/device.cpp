@@ -173,7 +173,7 @@ void State::ApplyConfig() {
     }
 
     transport.Reset();
-    for (const PlateSpec& entry : cfg.plates) {
+    for (const PlateEntry& entry : cfg.plates) {
         PlateImage image;
         std::string error;
         if (Device::LoadPlateImage(entry, &image, &error))
@@ -367,7 +367,7 @@ void Device::SetLampStatus(int lamp, uint8_t value) {
     if (lamp == 1 || lamp == 2) s_->lampStatus[lamp - 1] = value;
 }
 
-void Device::FeedPlate(const PlateSpec& plate) {
+void Device::FeedPlate(const PlateEntry& plate) {
     PlateImage image;
     std::string error;
     if (!LoadPlateImage(plate, &image, &error)) {
@@ -381,7 +381,7 @@ void Device::FeedPlate(const PlateSpec& plate) {
 std::vector<PlateState> Device::Plates() const { LOCK; return s_->transport.States(); }
 uint32_t Device::SlotOffset(int slot) const { LOCK; return PlateTransport::SlotOffset(*s_, slot); }
 
-bool Device::LoadPlateImage(const PlateSpec& entry, PlateImage* out, std::string* error) try {
+bool Device::LoadPlateImage(const PlateEntry& entry, PlateImage* out, std::string* error) try {
     std::string err;
     if (entry.image.rfind("phantom:", 0) == 0) {
         if (MakePhantom(entry.image.substr(8), entry.width, entry.height, out, entry.level))

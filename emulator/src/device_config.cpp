@@ -307,7 +307,7 @@ void ApplyDescription(const std::string& text, DeviceConfig& cfg, std::vector<st
     cfg.pollStepUs = uint32_t(pollMs * 1000.0);
 
     // Plates, in the order of their numbers.
-    std::vector<std::pair<long, PlateSpec>> plates;
+    std::vector<std::pair<long, PlateEntry>> plates;
     for (const std::string& sec : ini.Sections()) {
         if (sec.size() < 7 || strncasecmp(sec.c_str(), "Plate_", 6) != 0) continue;
         char* end = nullptr;
@@ -316,7 +316,7 @@ void ApplyDescription(const std::string& text, DeviceConfig& cfg, std::vector<st
             warnings.push_back("[" + sec + "]: plate sections are numbered, ignored");
             continue;
         }
-        PlateSpec p;
+        PlateEntry p;
         if (ini.Has(sec, "Image")) p.image = ini.Get(sec, "Image");
         Reader pr{ini, warnings};
         pr.Int(sec.c_str(), "Slot", p.slot, 1, 4);

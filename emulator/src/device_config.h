@@ -71,7 +71,7 @@ struct DeviceConfig {
     double clockFactor = 1.0;
     uint32_t pollStepUs = 2000;   // stepped mode: time a status or line-counter read takes
 
-    std::vector<PlateSpec> plates;
+    std::vector<PlateEntry> plates;
 
     bool HasEraseUnit() const { return model == Model::Main && (features & 0x10) == 0; }
     uint32_t ModuleBytes() const;

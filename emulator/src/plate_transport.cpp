@@ -31,7 +31,7 @@ void PlateTransport::Reset() {
     nextLineUs_ = 0;
 }
 
-void PlateTransport::Feed(const PlateSpec& entry, PlateImage image, uint64_t nowUs) {
+void PlateTransport::Feed(const PlateEntry& entry, PlateImage image, uint64_t nowUs) {
     Plate p;
     p.entry = entry;
     p.entry.slot = std::clamp(entry.slot, 1, 4);

@@ -4,7 +4,7 @@
 // scanned one plate row per scan line, one plate pixel per ADC pixel position, starting at the
 // slot's offset. Each scan line goes into the buffer RAM in the stream format as it is due
 // (with acquisition on). A staying plate is put into its inlet by hand, held at the scan line
-// while the transport runs, and taken out when it stops (see PlateSpec::stay).
+// while the transport runs, and taken out when it stops (see PlateEntry::stay).
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -22,7 +22,7 @@ public:
 
     void Reset();
     // A plate fed after the first arming reaches its inlet At seconds after it was fed.
-    void Feed(const PlateSpec& entry, PlateImage image, uint64_t nowUs);
+    void Feed(const PlateEntry& entry, PlateImage image, uint64_t nowUs);
     // Moves everything up to emulated time nowUs.
     void AdvanceTo(uint64_t nowUs, State& s);
     // One line without plates, every position sent (the line test): the photomultiplier
@@ -42,7 +42,7 @@ public:
 
 private:
     struct Plate {
-        PlateSpec entry;
+        PlateEntry entry;
         PlateImage image;
         PlateStage stage = PlateStage::Pending;
         uint64_t arriveUs = 0, drawUs = 0, reachUs = 0, inletClearUs = 0;

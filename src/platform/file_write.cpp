@@ -24,14 +24,14 @@ int WriteAt(int fd, const void* data, size_t size, int64_t offset) {
 }
 
 int InjectedWriteError(WriteTarget target) {
-    const char* spec = std::getenv("LUMORA_FAKE_WRITE_ERROR");
-    if (!spec || !*spec) return 0;
+    const char* setting = std::getenv("LUMORA_FAKE_WRITE_ERROR");
+    if (!setting || !*setting) return 0;
     const char* name = target == WriteTarget::Temporary ? "temp"
                        : target == WriteTarget::Image   ? "image"
                        : target == WriteTarget::Info    ? "info"
                                                         : "numbering";
     const size_t length = std::strlen(name);
-    for (const char* p = spec; *p;) {
+    for (const char* p = setting; *p;) {
         if (std::strncmp(p, name, length) == 0 && p[length] == '=') {
             const long e = std::strtol(p + length + 1, nullptr, 10);
             return e > 0 && e < 4096 ? int(e) : EIO;

@@ -37,8 +37,8 @@ public:
         keys.push_back({"Scanner", "CheckTempImage", "0"});  // the reference image stays
         return keys;
     }
-    static lumora_emu::PlateSpec Flat(uint16_t width, uint16_t height) {
-        lumora_emu::PlateSpec p;
+    static lumora_emu::PlateEntry Flat(uint16_t width, uint16_t height) {
+        lumora_emu::PlateEntry p;
         p.image = "phantom:flat";
         p.level = 40000;
         p.width = width;
@@ -47,7 +47,7 @@ public:
         return p;
     }
     // Scans one plate with the set; the image file's name.
-    std::string ScanOne(int set, const lumora_emu::PlateSpec& plate) {
+    std::string ScanOne(int set, const lumora_emu::PlateEntry& plate) {
         if (Open_Scanner(set) != 0) return "";
         Emu().FeedPlate(plate);
         if (Aktivate_Scanner() < 0) return "";

@@ -32,8 +32,8 @@ public:
     void Optics(const std::string& more = "") {
         Emulator("[Optics]\nGainExponent=7\nGainReference=650\n" + more);
     }
-    static lumora_emu::PlateSpec Reference(int slot, uint16_t level, double at) {
-        lumora_emu::PlateSpec p;
+    static lumora_emu::PlateEntry Reference(int slot, uint16_t level, double at) {
+        lumora_emu::PlateEntry p;
         p.image = "phantom:flat";
         p.level = level;
         p.slot = slot;

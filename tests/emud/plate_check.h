@@ -17,7 +17,7 @@ struct AdcSettings {
 };
 
 // Empty when the file equals the plate, else what differs.
-inline std::string CompareWithPlate(const std::string& file, const lumora_emu::PlateSpec& spec,
+inline std::string CompareWithPlate(const std::string& file, const lumora_emu::PlateEntry& entry,
                                     const AdcSettings& adc) {
     ImageInfo info{};
     if (Get_ImageInfo(&info, file.c_str()) != 0) return "no image information for " + file;
@@ -25,7 +25,7 @@ inline std::string CompareWithPlate(const std::string& file, const lumora_emu::P
     if (image.empty() || Read_DiskImage(image.data(), file.c_str()) != 0) return "cannot read " + file;
     lumora_emu::PlateImage plate;
     std::string error;
-    if (!lumora_emu::Device::LoadPlateImage(spec, &plate, &error)) return error;
+    if (!lumora_emu::Device::LoadPlateImage(entry, &plate, &error)) return error;
     if (plate.width != info.width || plate.height != info.height)
         return file + ": " + std::to_string(info.width) + "x" + std::to_string(info.height) + " instead of " +
                std::to_string(plate.width) + "x" + std::to_string(plate.height);

@@ -26,7 +26,7 @@ public:
     }
 
     // Arms, has the daemon feed the plate, and fetches its image.
-    void ScanOne(const lumora_emu::PlateSpec& plate) {
+    void ScanOne(const lumora_emu::PlateEntry& plate) {
         ASSERT_EQ(0, Aktivate_Scanner());
         ASSERT_EQ("ok plate 1", daemon->Command("feed " + plate.image + " slot=" + std::to_string(plate.slot) +
                                                 " at=0.5 width=" + std::to_string(plate.width) +

@@ -105,7 +105,7 @@ protected:
 };
 
 TEST_F(PlateTest, PlateAtItsSlotComesOutPixelForPixel) {
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.image = "phantom:shapes";
     entry.slot = 2;
     entry.atSeconds = 0.5;
@@ -150,7 +150,7 @@ TEST_F(PlateTest, PlateAtItsSlotComesOutPixelForPixel) {
 }
 
 TEST_F(PlateTest, ThresholdCutsRunsAndOversamplingScalesValues) {
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.image = "phantom:bars";
     entry.slot = 1;
     entry.atSeconds = 0.1;
@@ -184,7 +184,7 @@ TEST_F(PlateTest, ThresholdCutsRunsAndOversamplingScalesValues) {
 }
 
 TEST_F(PlateTest, PlateWaitsAtTheInletUntilItsSlotLineIsEnabled) {
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.slot = 3;
     entry.atSeconds = 0.2;
     entry.width = 16;
@@ -252,7 +252,7 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
     put16(2);
     for (uint16_t v : {1, 2, 3, 4, 500, 600, 700, 0xFFFF}) put16(v);
     WriteFile(tmp.file("plate.xyz"), raw);
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.image = tmp.file("plate.xyz");
     lumora_emu::PlateImage im;
     std::string error;
@@ -290,7 +290,7 @@ TEST_F(PlateTest, PlateImagesFromFiles) {
 namespace {
 
 TEST_F(PlateTest, TypeLockKeepsOutPlatesOfOtherTypes) {
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.slot = 1;
     entry.atSeconds = 0.1;
     entry.width = 16;
@@ -308,7 +308,7 @@ TEST_F(PlateTest, TypeLockKeepsOutPlatesOfOtherTypes) {
 }
 
 TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.atSeconds = 0.1;
     entry.width = 16;
     entry.height = 8;
@@ -329,7 +329,7 @@ TEST_F(PlateTest, NoDataWithoutAcquisitionButLinesAreCounted) {
 namespace {
 
 TEST_F(PlateTest, PlateReachingPastTheLineEndIsCut) {
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.image = "phantom:stepwedge";
     entry.slot = 4;
     entry.atSeconds = 0.1;
@@ -357,7 +357,7 @@ namespace {
 TEST_F(PlateTest, PlateFedWhileArmedArrivesAfterItsDelayFromNow) {
     Arm(15, 100, kDark);
     dev.AdvanceMs(10000);
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.atSeconds = 2.0;
     entry.width = 16;
     entry.height = 8;
@@ -407,7 +407,7 @@ protected:
 TEST_F(OpticsTest, PlateValuesFollowTheGainAndTheLightCollectionProfile) {
     Describe("[Optics]\nGainExponent=7\nGainReference=650\nProfileFalloff=0.1\n"
              "ProfileRipple=0.03\nRipplePeriods=5\n");
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.image = "phantom:flat";
     entry.level = 20000;
     entry.width = 1180;
@@ -451,7 +451,7 @@ TEST_F(OpticsTest, DarkSignalAndNoiseGrowWithTheGain) {
 }
 
 TEST_F(OpticsTest, StayingPlateIsHeldWhileTheTransportRunsAndPutBackWhenItStops) {
-    lumora_emu::PlateSpec entry;
+    lumora_emu::PlateEntry entry;
     entry.image = "phantom:flat";
     entry.level = 30000;
     entry.slot = 2;

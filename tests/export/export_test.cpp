@@ -61,10 +61,10 @@ std::string CodeIn(DcmDataset* d, const DcmTagKey& sequence) {
 
 class Export : public ::testing::Test {
 protected:
-    PlateImage Load(const PlateSpec& spec, const std::string& name = "LM000001.XYZ") {
+    PlateImage Load(const TestPlate& plate, const std::string& name = "LM000001.XYZ") {
         PlateImage image;
         std::string error;
-        EXPECT_EQ(LUMORA_OK, LoadPlateImage(WritePlate(dir.path(), name, spec).c_str(), &image, &error))
+        EXPECT_EQ(LUMORA_OK, LoadPlateImage(WritePlate(dir.path(), name, plate).c_str(), &image, &error))
             << error;
         return image;
     }
@@ -94,8 +94,8 @@ TEST_F(Export, DicomOfEveryPlateKindIsValidAndHoldsThePlate) {
         {PlateKind::Ceph, UID_DigitalXRayImageStorageForPresentation, "DX", "89546000"},
         {PlateKind::Unknown, UID_DigitalXRayImageStorageForPresentation, "DX", ""},
     };
-    PlateSpec spec;
-    PlateImage image = Load(spec);
+    TestPlate plate;
+    PlateImage image = Load(plate);
     DicomOptions options;
     options.patientName = "Doe^Jane";
     options.patientId = "P-0042";
@@ -130,8 +130,8 @@ TEST_F(Export, DicomOfEveryPlateKindIsValidAndHoldsThePlate) {
         d->findAndGetUint16(DCM_Rows, rows);
         d->findAndGetUint16(DCM_Columns, columns);
         d->findAndGetUint16(DCM_BitsStored, bits);
-        EXPECT_EQ(spec.height, rows);
-        EXPECT_EQ(spec.width, columns);
+        EXPECT_EQ(plate.height, rows);
+        EXPECT_EQ(plate.width, columns);
         EXPECT_EQ(16, bits);
         const Uint16* px = nullptr;
         unsigned long count = 0;
@@ -149,22 +149,22 @@ TEST_F(Export, DicomOfEveryPlateKindIsValidAndHoldsThePlate) {
 }
 
 TEST_F(Export, QuarterTurnedImageSwapsTheSpacingAndKeepsTheFileSize) {
-    PlateSpec spec;
-    spec.rotation = 270;
-    PlateImage image = Load(spec);
-    EXPECT_EQ(spec.height, image.width);
-    EXPECT_EQ(spec.width, image.height);
+    TestPlate plate;
+    plate.rotation = 270;
+    PlateImage image = Load(plate);
+    EXPECT_EQ(plate.height, image.width);
+    EXPECT_EQ(plate.width, image.height);
     ASSERT_EQ(LUMORA_OK, Write(image, ExportFormat::Dicom, "turned.dcm")) << last_error;
     DcmFileFormat file;
     ASSERT_TRUE(file.loadFile(dir.file("turned.dcm").c_str()).good());
     EXPECT_EQ("0.025\\0.04", Text(file.getDataset(), DCM_ImagerPixelSpacing));
     Uint16 rows = 0;
     file.getDataset()->findAndGetUint16(DCM_Rows, rows);
-    EXPECT_EQ(spec.width, rows);
+    EXPECT_EQ(plate.width, rows);
 }
 
 TEST_F(Export, SharedStudyAndSeriesAndUidForm) {
-    PlateImage image = Load(PlateSpec{});
+    PlateImage image = Load(TestPlate{});
     DicomOptions options;
     options.studyUid = NewDicomUid();
     options.seriesUid = NewDicomUid();
@@ -184,7 +184,7 @@ TEST_F(Export, SharedStudyAndSeriesAndUidForm) {
 }
 
 TEST_F(Export, OptionValuesADicomFileCannotHoldAreRefusedAndLeaveNoFile) {
-    PlateImage image = Load(PlateSpec{});
+    PlateImage image = Load(TestPlate{});
     struct Bad {
         const char* what;
         DicomOptions options;
@@ -206,8 +206,8 @@ TEST_F(Export, OptionValuesADicomFileCannotHoldAreRefusedAndLeaveNoFile) {
 }
 
 TEST_F(Export, TiffHoldsThePlateValuesWithResolution) {
-    PlateSpec spec;
-    PlateImage image = Load(spec);
+    TestPlate plate;
+    PlateImage image = Load(plate);
     ASSERT_EQ(LUMORA_OK, Write(image, ExportFormat::Tiff, "a.tif")) << last_error;
     TIFF* tiff = TIFFOpen(dir.file("a.tif").c_str(), "r");
     ASSERT_NE(nullptr, tiff);
@@ -221,8 +221,8 @@ TEST_F(Export, TiffHoldsThePlateValuesWithResolution) {
     TIFFGetField(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
     TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &xres);
     TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &yres);
-    EXPECT_EQ(spec.width, w);
-    EXPECT_EQ(spec.height, h);
+    EXPECT_EQ(plate.width, w);
+    EXPECT_EQ(plate.height, h);
     EXPECT_EQ(16, bits);
     EXPECT_EQ(PHOTOMETRIC_MINISWHITE, photometric);
     EXPECT_EQ(RESUNIT_CENTIMETER, unit);
@@ -236,8 +236,8 @@ TEST_F(Export, TiffHoldsThePlateValuesWithResolution) {
     TIFFClose(tiff);
     EXPECT_EQ(image.pixels, all);
 }TEST_F(Export, PngSixteenAndEightBitWithPixelSize) {
-    PlateSpec spec;
-    PlateImage image = Load(spec);
+    TestPlate plate;
+    PlateImage image = Load(plate);
     ASSERT_EQ(LUMORA_OK, Write(image, ExportFormat::Png16, "a.png")) << last_error;
     ASSERT_EQ(LUMORA_OK, Write(image, ExportFormat::Png8, "b.png")) << last_error;
     PngImage a, b;
@@ -248,7 +248,7 @@ TEST_F(Export, TiffHoldsThePlateValuesWithResolution) {
     EXPECT_EQ(40000u, a.xppm);  // 25 um
     EXPECT_EQ(25000u, a.yppm);  // 40 um
     EXPECT_EQ(8, b.depth);
-    EXPECT_EQ(0, b.samples[5 * spec.width + 5]);  // the darkest value
+    EXPECT_EQ(0, b.samples[5 * plate.width + 5]);  // the darkest value
     EXPECT_EQ(255, b.samples.back());               // the brightest
     EXPECT_EQ(40000u, b.xppm);
 }
@@ -284,16 +284,16 @@ TEST_F(Export, UnreadableSourcesAndUnwritableTargets) {
     EXPECT_EQ(LUMORA_E_NOT_FOUND, LoadPlateImage(dir.file("none.XYZ").c_str(), &image, &error));
     EXPECT_EQ(LUMORA_E_NOT_FOUND, LoadPlateImage(dir.path().c_str(), &image, &error));  // a folder
 
-    std::string path = WritePlate(dir.path(), "LM000002.XYZ", PlateSpec{});
+    std::string path = WritePlate(dir.path(), "LM000002.XYZ", TestPlate{});
     fs::remove(dir.file("LM000002.txt"));
     EXPECT_EQ(LUMORA_E_FILE, LoadPlateImage(path.c_str(), &image, &error));
     EXPECT_NE(std::string::npos, error.find("info file"));
 
-    path = WritePlate(dir.path(), "LM000003.XYZ", PlateSpec{});
+    path = WritePlate(dir.path(), "LM000003.XYZ", TestPlate{});
     fs::resize_file(path, 100);
     EXPECT_EQ(LUMORA_E_RANGE, LoadPlateImage(path.c_str(), &image, &error));
 
-    image = Load(PlateSpec{});
+    image = Load(TestPlate{});
     for (ExportFormat f : {ExportFormat::Dicom, ExportFormat::Tiff, ExportFormat::Png16}) {
         SCOPED_TRACE(ExportFormatName(f));
         EXPECT_EQ(LUMORA_E_FILE, Write(image, f, "no/such/folder/x"));

@@ -9,7 +9,7 @@
 #include "imagefile/image_desc.h"
 #include "lumora/lumora.h"
 
-struct PlateSpec {
+struct TestPlate {
     uint16_t width = 40;
     uint16_t height = 30;
     uint32_t pixelSizeX = 25000;  // nm
@@ -20,7 +20,7 @@ struct PlateSpec {
 };
 
 // A ramp with a dark square: values 1000 ... 1000 + 30 * (x + y), 200 in the square.
-inline std::vector<uint16_t> PlatePixels(const PlateSpec& s) {
+inline std::vector<uint16_t> PlatePixels(const TestPlate& s) {
     std::vector<uint16_t> px(size_t(s.width) * s.height);
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x)
@@ -29,7 +29,7 @@ inline std::vector<uint16_t> PlatePixels(const PlateSpec& s) {
     return px;
 }
 
-inline ImageInfo PlateInfo(const PlateSpec& s) {
+inline ImageInfo PlateInfo(const TestPlate& s) {
     ImageInfo info{};
     info.size = sizeof info;
     // The record carries the size as written: turned by a quarter, width and height swap.
@@ -54,7 +54,7 @@ inline ImageInfo PlateInfo(const PlateSpec& s) {
 }
 
 // Writes dir/name (".XYZ") and its info file; returns the image path.
-inline std::string WritePlate(const std::string& dir, const std::string& name, const PlateSpec& s) {
+inline std::string WritePlate(const std::string& dir, const std::string& name, const TestPlate& s) {
     std::string path = dir + "/" + name;
     std::vector<uint16_t> px = PlatePixels(s);
     WriteXyz16(ImageSizeWord(s.width, s.height), px.data(), path.c_str(), s.rotation);

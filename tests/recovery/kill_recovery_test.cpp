@@ -73,10 +73,10 @@ public:
 };
 
 TEST_P(KillRecovery, EveryPlateExactlyOnceAfterAKillDuringTheSecond) {
-    const lumora_emu::PlateSpec plates[3] = {{"phantom:stepwedge", 1, 0.5, 128, 96},
+    const lumora_emu::PlateEntry plates[3] = {{"phantom:stepwedge", 1, 0.5, 128, 96},
                                              {"phantom:shapes", 2, 3, 144, 112},
                                              {"phantom:bars", 3, 0.5, 112, 80}};
-    auto describe = [](const lumora_emu::PlateSpec& p, int n) {
+    auto describe = [](const lumora_emu::PlateEntry& p, int n) {
         return "[Plate_" + std::to_string(n) + "]\nImage=" + p.image + "\nSlot=" + std::to_string(p.slot) +
                "\nAt=" + std::to_string(p.atSeconds) + "\nWidth=" + std::to_string(p.width) +
                "\nHeight=" + std::to_string(p.height) + "\n";

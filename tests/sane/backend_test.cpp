@@ -210,7 +210,7 @@ TEST_F(Backend_, CancelWhileWaitingDisarmsAndKeepsTheScannerOpen) {
     EXPECT_FALSE(LoggedContaining(6, "Close_Scanner"));
 
     // The next plate arrives after the cancel: the open scanner reads it.
-    lumora_emu::PlateSpec plate;
+    lumora_emu::PlateEntry plate;
     plate.image = "phantom:bars";
     plate.slot = 1;
     plate.atSeconds = 0.5;

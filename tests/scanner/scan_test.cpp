@@ -18,10 +18,10 @@ public:
         Config({{"Scanner", "MinBild", "1"}});
     }
 
-    static std::string Plates(const std::vector<std::string>& specs) {
+    static std::string Plates(const std::vector<std::string>& entries) {
         std::string text;
-        for (size_t i = 0; i < specs.size(); i++)
-            text += "[Plate_" + std::to_string(i + 1) + "]\n" + specs[i] + "\n";
+        for (size_t i = 0; i < entries.size(); i++)
+            text += "[Plate_" + std::to_string(i + 1) + "]\n" + entries[i] + "\n";
         return text;
     }
 

@@ -23,7 +23,7 @@ struct I2cTraffic {
 };
 
 // One plate to be fed at an inlet.
-struct PlateSpec {
+struct PlateEntry {
     std::string image = "phantom:stepwedge";  // phantom:stepwedge|bars|shapes|flat, or a file path
     int slot = 1;                             // inlet slot 1 … 4
     double atSeconds = 0.5;                   // emulated seconds after arming when it reaches the inlet
@@ -154,10 +154,10 @@ public:
     void SetLampStatus(int lamp, uint8_t value);  // second model registers 0x41/0x49
 
     // --- plates ---------------------------------------------------------------------------
-    void FeedPlate(const PlateSpec& plate);
+    void FeedPlate(const PlateEntry& plate);
     std::vector<PlateState> Plates() const;
     // The image a plate entry resolves to (phantom or file); false with a message on failure.
-    static bool LoadPlateImage(const PlateSpec& entry, PlateImage* out, std::string* error);
+    static bool LoadPlateImage(const PlateEntry& entry, PlateImage* out, std::string* error);
     // Pixel position of slot n's first plate column for the current pixels-per-line setting.
     uint32_t SlotOffset(int slot) const;
 

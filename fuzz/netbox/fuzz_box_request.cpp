@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "box_service.h"
+#include "common/temp_dir.h"
 #include "http_front.h"
 
 namespace {
@@ -69,7 +71,8 @@ int IniName(char* path) {
 }
 
 struct Box {
-    std::string dir;
+    TempDir folder;
+    const std::string& dir = folder.path();
     DriverLibrary driver;
     bool remote = false;
     XmlRpc::XmlRpcServer rpc;
@@ -79,8 +82,7 @@ struct Box {
     std::thread thread;
 
     Box() {
-        char pattern[] = "/tmp/lumora_fuzz_box_XXXXXX";
-        dir = mkdtemp(pattern) ? pattern : "/tmp/lumora_fuzz_box";
+        if (dir.empty()) std::abort();  // no folder of its own: nothing to fuzz in
         BoxFolders folders(dir);
         imagesFolder = folders.images;
         std::string error;
@@ -119,8 +121,6 @@ struct Box {
     ~Box() {
         stop = true;
         thread.join();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
 };
 

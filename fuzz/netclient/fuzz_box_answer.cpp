@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "netclient/box_connection.h"
 #include "netclient/client.h"
 #include "netclient/client_timings.h"
@@ -48,20 +49,16 @@ bool Replay(const char*, const XmlRpcValue&, XmlRpcValue& result) {
 }
 
 struct Scratch {
-    std::string dir;
+    TempDir folder;
+    const std::string& dir = folder.path();
     Scratch() {
-        char pattern[] = "/tmp/lumora_fuzz_answer_XXXXXX";
-        dir = mkdtemp(pattern) ? pattern : "/tmp";
+        if (dir.empty()) std::abort();  // no folder of its own: nothing to fuzz in
         ReplaceLogChannel(nullptr);
         CreateApiSemaphore();
         ClientTimings t;
         t.statusPauseMs = t.retryPauseMs = t.passPauseMs = t.lightPauseMs = 0;
         SetClientTimings(t);
         SetRpcTransport(Replay);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "platform/file_write.h"
 #include "platform/log_channel.h"
 #include "imagefile/extra_header.h"
+#include "config/image_numbering.h"
 #include "config/paths.h"
 #include "config/scanner_settings.h"
 #include "diagnostics/device_memory.h"
@@ -62,47 +63,6 @@ int WriteInfoFile(const ImageInfo& info, const char* imageName) {
     return err;
 }
 
-// The highest number kept in the numbering file of a folder; 0 when there is none.
-int ReadNumberingFile(const char* directory) {
-    char path[1200];
-    if (std::snprintf(path, sizeof path, "%s/%s", directory, NUMBERING_FILE) >= int(sizeof path))
-        return 0;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return 0;
-    char text[16] = "";
-    const size_t n = std::fread(text, 1, sizeof text - 1, file);
-    std::fclose(file);
-    text[n] = '\0';
-    char* end = nullptr;
-    const long number = std::strtol(text, &end, 10);
-    if (end == text || number < 1 || number > 999999) {
-        LogPrint(LOG_WARNING, "numbering file %s ignored", path);
-        return 0;
-    }
-    return int(number);
-}
-
-// Keeps number as the highest used in the image folder, so that a later session never gives a
-// name out twice even when the application deleted the images it took over.
-void WriteNumberingFile(const char* directory, int number) {
-    char path[1200], fresh[1300];
-    if (std::snprintf(path, sizeof path, "%s/%s", directory, NUMBERING_FILE) >= int(sizeof path) ||
-        std::snprintf(fresh, sizeof fresh, "%s.new", path) >= int(sizeof fresh))
-        return;
-    int err = platform::InjectedWriteError(platform::WriteTarget::Numbering);
-    if (err == 0) {
-        errno = 0;
-        FILE* file = std::fopen(fresh, "wb");
-        bool ok = file && std::fprintf(file, "%i\n", number) > 0;
-        if (file) ok = std::fclose(file) == 0 && ok;
-        if (!ok || std::rename(fresh, path) != 0) err = errno ? errno : EIO;
-    }
-    if (err != 0) {
-        std::remove(fresh);
-        LogPrint(LOG_WARNING, "numbering file %s not written: %s", path, std::strerror(err));
-    }
-}
-
 }  // namespace
 
 void Imagefind::ReportOutputError(int err) {
@@ -134,8 +94,7 @@ int Imagefind::NextImageName(char* out) {
 
 int Imagefind::InitImageCounter() {
     const int highest = GetHighestImageNumber(ImageDir);
-    const int kept = ReadNumberingFile(ImageDir);
-    const int used = kept > highest ? kept : highest;
+    const int used = HighestNumberUsed(ImageDir);
     if (used != 0) {
         ImageCounter.store(used);
         ImagesReported.store(used);

@@ -161,8 +161,6 @@ inline int ByteCount(uint16_t width, uint16_t height) {
 // The result code for a failed write with system error err: LUMORA_E_DISK_SPACE when the
 // volume is full, else LUMORA_E_FILE.
 int WriteErrorCode(int err);
-// Name of the file in an image folder that keeps the highest image number used there.
-constexpr const char* NUMBERING_FILE = ".lumora-last-image";
 // Name of the temporary sibling of an image or info file: the same directory, "." + name +
 // ".part" (false when it does not fit in size).
 bool PartialName(char* out, size_t size, const char* finalName);

@@ -2,10 +2,12 @@
 // chunks of 102400 bytes, and deleting it on the box afterwards.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "config/image_numbering.h"
 #include "lumora/lumora.h"
 #include "netclient/box_answer.h"
 #include "netclient/client.h"
@@ -25,6 +27,25 @@ constexpr size_t kNameBytes = 1024;  // caller's name buffer
 // The info file's name: the last three characters become "txt".
 std::string MetadataPath(const std::string& name) {
     return name.size() < 3 ? std::string() : name.substr(0, name.size() - 3) + "txt";
+}
+
+// The image number of a name ".../LMnnnnnn.ext"; 0 for any other name.
+int ImageNumber(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    const std::string file = slash == std::string::npos ? name : name.substr(slash + 1);
+    if (file.compare(0, 2, "LM") != 0) return 0;
+    char* end = nullptr;
+    const long number = std::strtol(file.c_str() + 2, &end, 10);
+    return end != file.c_str() + 2 && *end == '.' && number > 0 && number <= 999999 ? int(number) : 0;
+}
+
+// Keeps the highest number fetched in the image folder's numbering record: the next open tells
+// the box to number after it, also when the application has deleted the images by then.
+void KeepNumber(const std::string& name) {
+    const int number = ImageNumber(name);
+    const std::string folder = BoxImageFolder();
+    if (number > 0 && !folder.empty() && number > ReadNumberingFile(folder.c_str()))
+        WriteNumberingFile(folder.c_str(), number);
 }
 
 bool WriteAll(FILE* file, const unsigned char* data, size_t size) {
@@ -125,6 +146,7 @@ int client_Get_ImageName(char* nameOut) {
     if (!InsideImageFolder(name) || !InsideImageFolder(MetadataPath(name))) return LUMORA_E_FILE;
 
     int outcome = FetchFiles(name, metadata);
+    if (outcome == 0) KeepNumber(name);
     if (outcome != 0) {
         result = outcome;
     } else if (result >= 1) {

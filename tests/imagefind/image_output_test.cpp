@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 
+#include "config/image_numbering.h"
 #include "diagnostics/device_memory.h"
 #include "imagefind/fixture.h"
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "config/image_numbering.h"
 #include "diagnostics/device_memory.h"
 #include "imagefind/fixture.h"
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +31,10 @@ public:
     static BoxProcess OverDaemon(const TempDir& dir, const std::string& unixAddress,
                                  const std::vector<std::string>& extra = {}) {
         return BoxProcess(dir, unixAddress, "", extra);
+    }
+    // The same, held by a pointer, so that a test can stop a box and start another.
+    static std::unique_ptr<BoxProcess> NewOverDaemon(const TempDir& dir, const std::string& unixAddress) {
+        return std::unique_ptr<BoxProcess>(new BoxProcess(dir, unixAddress, "", {}));
     }
     BoxProcess(const BoxProcess&) = delete;
     BoxProcess& operator=(const BoxProcess&) = delete;

@@ -1,19 +1,23 @@
 // Sessions through the network box: the lumora command with a configuration naming the box
 // scans the emulated plates that lumora-boxd drives locally. The images and info files equal
 // those of a local scan of the same plates, and the box keeps none of them; one box serves
-// session after session; its device report equals a local one.
+// session after session, and no name comes twice, also after the box restarted; its device
+// report equals a local one.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "box_process.h"
+#include "config/image_numbering.h"
 #include "emud/daemon.h"
 #include "example_configuration.h"
 
@@ -103,14 +107,17 @@ TEST(RemoteScan, ImagesEqualThoseOfALocalScanAndLeaveTheBox) {
     ASSERT_EQ(Scan(remote, emulator, dir.file("remote.out"), "20"), 0) << TempDir::read(dir.file("remote.out"));
 
     const std::string localImages = dir.file("local/images"), remoteImages = dir.file("remote/images");
-    // The image and info files; the local driver also keeps its numbering file there.
+    // The image and info files and the numbering record, which the client keeps as the
+    // local driver does.
     std::set<std::string> names, images;
     for (const std::string& n : Names(localImages)) {
-        if (n.rfind("LM", 0) == 0) names.insert(n);
+        if (n.rfind("LM", 0) == 0 || n == NUMBERING_FILE) names.insert(n);
         if (n.size() > 4 && n.substr(n.size() - 4) == ".XYZ") images.insert(n);
     }
     ASSERT_EQ(images.size(), 3u);
     EXPECT_EQ(Names(remoteImages), names);
+    EXPECT_EQ(TempDir::read(remoteImages + "/" + NUMBERING_FILE),
+              TempDir::read(localImages + "/" + NUMBERING_FILE));
     for (const std::string& image : images) {
         std::string info = image.substr(0, image.size() - 3) + "txt";
         EXPECT_TRUE(TempDir::read(remoteImages + "/" + image) == TempDir::read(localImages + "/" + image))
@@ -179,7 +186,7 @@ std::map<std::string, std::string> Files(const std::string& folder) {
     return files;
 }
 
-TEST(RemoteScan, OneBoxServesSessionAfterSession) {
+TEST(RemoteScan, OneBoxServesSessionAfterSessionAndNamesStayUniqueOverARestart) {
     TempDir dir;
     // The box's scanner is lumora-emud, fed with two plates before each session.
     const std::string device = dir.write("device.ini", "[Clock]\nMode=fast\nFactor=100\n");
@@ -190,34 +197,44 @@ TEST(RemoteScan, OneBoxServesSessionAfterSession) {
                                   "phantom:bars slot=3 at=30 width=880 height=1400 type=intra"})
             EXPECT_EQ(emud.Command(std::string("feed ") + plate).rfind("ok plate", 0), 0u);
     };
-    BoxProcess box = BoxProcess::OverDaemon(dir, emud.address());
-    ASSERT_GT(box.port(), 0);
-    const std::string remote = Station(dir, "remote", "1", box.server());
+    auto box = BoxProcess::NewOverDaemon(dir, emud.address());
+    ASSERT_GT(box->port(), 0);
+    std::string remote = Station(dir, "remote", "1", box->server());
     const std::string images = dir.file("remote/images");
+    auto scan = [&](const char* output) {
+        return Scan(remote, device, dir.file(output), "20", 2) == 0;
+    };
+    auto imageNames = [&images](std::initializer_list<int> numbers) {
+        std::set<std::string> names = {NUMBERING_FILE};
+        char name[16];
+        for (int n : numbers)
+            for (const char* ext : {"XYZ", "txt"}) {
+                std::snprintf(name, sizeof name, "LM%06d.%s", n, ext);
+                names.insert(name);
+            }
+        return names;
+    };
 
     // The workstation already holds image 10; the first session's images follow it.
     dir.write("remote/images/LM000010.XYZ", "an earlier image");
     dir.write("remote/images/LM000010.txt", "its info");
     feed();
-    ASSERT_EQ(Scan(remote, device, dir.file("first.out"), "20", 2), 0) << TempDir::read(dir.file("first.out"));
+    ASSERT_TRUE(scan("first.out")) << TempDir::read(dir.file("first.out"));
     const std::map<std::string, std::string> first = Files(images);
-    const std::set<std::string> firstNames = {"LM000010.XYZ", "LM000010.txt", "LM000011.XYZ",
-                                              "LM000011.txt", "LM000012.XYZ", "LM000012.txt"};
-    ASSERT_EQ(Names(images), firstNames);
+    ASSERT_EQ(Names(images), imageNames({10, 11, 12}));
+    EXPECT_EQ(TempDir::read(images + "/" + NUMBERING_FILE), "12\n");
 
-    // The application takes image 12 away; the box still never gives its name again.
+    // The application takes image 12 away; its name is never given again.
     fs::remove(images + "/LM000012.XYZ");
     fs::remove(images + "/LM000012.txt");
     feed();
-    ASSERT_EQ(Scan(remote, device, dir.file("second.out"), "20", 2), 0) << TempDir::read(dir.file("second.out"));
+    ASSERT_TRUE(scan("second.out")) << TempDir::read(dir.file("second.out"));
     const std::map<std::string, std::string> both = Files(images);
-    const std::set<std::string> names = {"LM000010.XYZ", "LM000010.txt", "LM000011.XYZ", "LM000011.txt",
-                                         "LM000013.XYZ", "LM000013.txt", "LM000014.XYZ", "LM000014.txt"};
-    EXPECT_EQ(Names(images), names) << box.Log();
+    EXPECT_EQ(Names(images), imageNames({10, 11, 13, 14})) << box->Log();
     // The files kept are untouched. The same plates gave the same images (the order in which
     // the waiting plates are drawn in may differ).
     for (const auto& [name, content] : both) {
-        if (first.count(name)) {
+        if (first.count(name) && name != NUMBERING_FILE) {
             EXPECT_TRUE(first.at(name) == content) << name << " changed";
         }
     }
@@ -233,15 +250,28 @@ TEST(RemoteScan, OneBoxServesSessionAfterSession) {
     EXPECT_EQ(matched.size(), 2u) << "the second session's images differ from the first's";
 
     // Two sessions opened and closed; the box keeps no image and no temporary file.
-    const std::string log = box.Log();
+    const std::string log = box->Log();
     size_t opened = 0, closed = 0;
     for (size_t at = 0; (at = log.find(" opened with set ", at)) != std::string::npos; ++at) ++opened;
     for (size_t at = 0; (at = log.find(" closed (0)", at)) != std::string::npos; ++at) ++closed;
     EXPECT_EQ(opened, 2u) << log;
     EXPECT_EQ(closed, 2u) << log;
-    for (const std::string& n : Names(box.folder() + "/images"))
+    for (const std::string& n : Names(box->folder() + "/images"))
         EXPECT_TRUE(n.rfind("LM", 0) != 0 && fs::path(n).extension() != ".tmp") << n;
-    EXPECT_EQ(box.Stop(), 0);
+    EXPECT_EQ(box->Stop(), 0);
+
+    // A restarted box knows nothing of the names it gave; the workstation's numbering record
+    // keeps 13 and 14 from coming again after the application took them away.
+    for (const char* gone : {"LM000013.XYZ", "LM000013.txt", "LM000014.XYZ", "LM000014.txt"})
+        fs::remove(images + "/" + gone);
+    box = BoxProcess::NewOverDaemon(dir, emud.address());
+    ASSERT_GT(box->port(), 0);
+    remote = Station(dir, "remote", "1", box->server());
+    feed();
+    ASSERT_TRUE(scan("third.out")) << TempDir::read(dir.file("third.out"));
+    EXPECT_EQ(Names(images), imageNames({10, 11, 15, 16})) << box->Log();
+    EXPECT_EQ(TempDir::read(images + "/" + NUMBERING_FILE), "16\n");
+    EXPECT_EQ(box->Stop(), 0);
 }
 
 }  // namespace

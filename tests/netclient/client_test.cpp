@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "client_fixture.h"
+#include "config/image_numbering.h"
 #include "netclient/box_address.h"
 #include "platform/xmlrpc_shape.h"
 
@@ -151,9 +152,15 @@ TEST_F(ClientTest, ImageComesInChunksAndIsDeletedOnTheBox) {
     ASSERT_EQ(deleted.size(), 1u);
     EXPECT_EQ(std::string(deleted[0][0]), name);
 
-    // A refused delete replaces the result.
+    // The folder keeps the highest number fetched, for the box's numbering at the next open.
+    EXPECT_EQ(TempDir::read(images + "/" + NUMBERING_FILE), "7\n");
+
+    // A refused delete replaces the result. A lower number leaves the record as it is.
+    ServeImage(box, images + "/LM000003.XYZ", 1, Fetch{"three"});
     box.Answers("image.delete", -2);
     EXPECT_EQ(client_Get_ImageName(out), -2);
+    EXPECT_EQ(TempDir::read(images + "/LM000003.XYZ"), "three");
+    EXPECT_EQ(TempDir::read(images + "/" + NUMBERING_FILE), "7\n");
 }
 
 TEST_F(ClientTest, ResultZeroIsFetchedButNotDeleted) {
@@ -193,6 +200,7 @@ TEST_F(ClientTest, ChunkFailuresEndTheFetchAfterThreeInARow) {
     EXPECT_EQ(std::string(out), images + "/LM000003.XYZ");  // the failed image's path
     EXPECT_EQ(box.Count("file.getdata"), 3u);
     EXPECT_EQ(box.Count("image.delete"), 0u);
+    EXPECT_FALSE(fs::exists(images + "/" + NUMBERING_FILE));  // a failed fetch numbers nothing
     // Empty chunks: -1.
     box.Answers("file.getdata", Struct({{"result", 0}}));
     EXPECT_EQ(client_Get_ImageName(out), LUMORA_E_FILE);

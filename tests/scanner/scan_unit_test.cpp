@@ -11,6 +11,7 @@
 #include "scanner/local_scanner.h"
 #include "imagefile/extra_header.h"
 #include "scanner/scanner_state.h"
+#include "config/image_numbering.h"
 #include "config/scanner_settings.h"
 #include "common/temp_dir.h"
 #include "devicelink/registers.h"

@@ -5,6 +5,7 @@
 #include "imagefind/output_mode.h"
 #include "scanner/local_scanner.h"
 #include "config/config_file.h"
+#include "config/image_numbering.h"
 #include "config/paths.h"
 #include "netclient/client.h"
 #include "platform/ini2.h"
@@ -26,7 +27,8 @@ int OpenRemote(int paramSet) {
     char imagePath[1024] = "";
     GetImagePath(imagePath, sizeof imagePath);
     imagePath[sizeof imagePath - 1] = '\0';
-    int highest = imagePath[0] ? GetHighestImageNumber(imagePath) : 0;
+    // The box numbers after this, so that no name comes twice into the folder.
+    int highest = imagePath[0] ? HighestNumberUsed(imagePath) : 0;
 
     copy.set("Scanner", "ImagePath", imagePath);
     LogPrint(LOG_CALL,

@@ -2,9 +2,10 @@
 // scans the emulated plates that lumora-boxd drives locally. The images and info files equal
 // those of a local scan of the same plates, and the box keeps none of them; one box serves
 // session after session, and no name comes twice, also after the box restarted; its device
-// report equals a local one.
+// report equals a local one, on either interface of the box's scanner.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -39,12 +40,13 @@ const char* const kPlates =
 // A folder with the configuration service's settings and the example configuration, with
 // Network and Server as given; returns the settings file.
 std::string Station(const TempDir& dir, const std::string& name, const std::string& network,
-                    const std::string& server = "") {
+                    const std::string& server = "", std::vector<IniKey> keys = {}) {
     dir.write(name + "/zrconfig.ini",
               "[Paths]\nConfig=lumora.ini\nDeviceDir=devices\nImageDir=images\nScriptDir=scripts\n"
               "[Log]\nTarget=file:lumora.log\nLevel=5\n");
-    dir.write(name + "/devices/Lumora.mcs", ":0400000001020304F2\n:00000001FF\n");
-    std::vector<IniKey> keys = {{"Interface", "Network", network}};
+    for (const char* firmware : {"Lumora.mcs", "LumoraUSB.mcs"})
+        dir.write(name + "/devices/" + firmware, ":0400000001020304F2\n:00000001FF\n");
+    keys.push_back({"Interface", "Network", network});
     if (!server.empty()) keys.push_back({"Interface", "Server", server});
     WriteExampleConfiguration(dir, name + "/lumora.ini", keys);
     return dir.file(name + "/zrconfig.ini");
@@ -142,15 +144,22 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-TEST(RemoteScan, TheReportThroughTheBoxEqualsALocalOne) {
+// The report through a box on either interface of its scanner equals the report of a local
+// scanner on that interface (the USB library over the built-in emulator, its lock in the test's
+// folder).
+class RemoteReport : public testing::TestWithParam<const char*> {};
+
+TEST_P(RemoteReport, EqualsALocalOne) {
     TempDir dir;
+    const std::string type = GetParam();
+    setenv("LUMORA_RUNTIME_DIR", dir.path().c_str(), 1);
     const std::string emulator = dir.write("emulator.ini", "[Clock]\nMode=fast\nFactor=100\n");
-    const std::string local = Station(dir, "local", "0");
+    const std::string local = Station(dir, "local", "0", "", {{"Interface", "Type", type}});
     const std::string localReport = dir.file("local-report.txt");
     ASSERT_EQ(Lumora(local, emulator, dir.file("local.out"), {"service", "report", localReport}), 0)
         << TempDir::read(dir.file("local.out"));
 
-    BoxProcess box(dir, emulator);
+    BoxProcess box(dir, emulator, {"--interface", type});
     ASSERT_GT(box.port(), 0);
     const std::string remote = Station(dir, "remote", "1", box.server());
     const std::string remoteReport = dir.file("remote-report.txt");
@@ -175,9 +184,12 @@ TEST(RemoteScan, TheReportThroughTheBoxEqualsALocalOne) {
         EXPECT_EQ(got[i], want[i]) << "line " << i + 1;
     }
     EXPECT_EQ(settingsLines, 1);
+    EXPECT_EQ(got[3], "connected to " + type + " port");
     EXPECT_FALSE(fs::exists(box.folder() + "/report.txt"));
     EXPECT_EQ(box.Stop(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Interfaces, RemoteReport, testing::Values("EPP", "USB"));
 
 // Client image files by name with their contents.
 std::map<std::string, std::string> Files(const std::string& folder) {

@@ -13,7 +13,8 @@
 
 Imagefind::Imagefind() {
     std::memset(Rangebuffer, 0, sizeof Rangebuffer);
-    std::memset(Blockbuffer, 0, sizeof Blockbuffer);
+    // The block table (2 MB) is not cleared: blocks 0 ... AnzBlocks are always written before
+    // they are read, and an open that touched every page of it cost more than the rest of it.
     std::memset(PrescanRing, 0, sizeof PrescanRing);
     std::memset(ReadWordBuffer, 0, sizeof ReadWordBuffer);
     ResetBuffers();

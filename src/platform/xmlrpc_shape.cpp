@@ -4,12 +4,66 @@
 
 namespace {
 
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The text without blanks around it.
+void Trim(const char** text, size_t* size) {
+    while (*size > 0 && Blank(**text)) ++*text, --*size;
+    while (*size > 0 && Blank((*text)[*size - 1])) --*size;
+}
+
+bool Digits(const char* t, size_t n, size_t* i) {
+    const size_t from = *i;
+    while (*i < n && t[*i] >= '0' && t[*i] <= '9') ++*i;
+    return *i > from;
+}
+
+// [+-]digits, blanks around.
+bool IntegerText(const char* t, size_t n) {
+    Trim(&t, &n);
+    size_t i = n > 0 && (t[0] == '+' || t[0] == '-') ? 1 : 0;
+    return Digits(t, n, &i) && i == n;
+}
+
+bool BooleanText(const char* t, size_t n) {
+    Trim(&t, &n);
+    return n == 1 && (t[0] == '0' || t[0] == '1');
+}
+
+// [+-]digits[.digits][e[+-]digits], blanks around: read the same in every locale.
+bool DoubleText(const char* t, size_t n) {
+    Trim(&t, &n);
+    size_t i = n > 0 && (t[0] == '+' || t[0] == '-') ? 1 : 0;
+    if (!Digits(t, n, &i)) return false;
+    if (i < n && t[i] == '.') {
+        ++i;
+        Digits(t, n, &i);
+    }
+    if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+        if (!Digits(t, n, &i)) return false;
+    }
+    return i == n;
+}
+
+// yyyymmddThh:mm:ss
+bool DateTimeText(const char* t, size_t n) {
+    static const char form[] = "ddddddddTdd:dd:dd";
+    if (n != sizeof form - 1) return false;
+    for (size_t i = 0; i < n; ++i) {
+        const bool digit = t[i] >= '0' && t[i] <= '9';
+        if (form[i] == 'd' ? !digit : t[i] != form[i]) return false;
+    }
+    return true;
+}
+
 class Reader {
 public:
     explicit Reader(const std::string& xml) : s_(xml) {}
 
     void Space() {
-        while (p_ < s_.size() && (s_[p_] == ' ' || s_[p_] == '\t' || s_[p_] == '\r' || s_[p_] == '\n')) ++p_;
+        while (p_ < s_.size() && Blank(s_[p_])) ++p_;
     }
     // "<?xml ...?>" at the start.
     void Prolog() {
@@ -35,13 +89,34 @@ public:
     void Text() {
         while (p_ < s_.size() && s_[p_] != '<') ++p_;
     }
-    // <tag>text</tag> or <tag/>.
-    bool Leaf(const char* tag) {
+    // <tag>text</tag>, or <tag/> where allowed; the text must be what ok accepts.
+    bool Leaf(const char* tag, bool emptyForm = true, bool (*ok)(const char*, size_t) = nullptr) {
         std::string open = std::string("<") + tag + ">", empty = std::string("<") + tag + "/>";
-        if (Take(empty.c_str())) return true;
+        if (emptyForm && Take(empty.c_str())) return true;
         if (!Take(open.c_str())) return false;
+        const size_t start = p_;
         Text();
+        if (ok && !ok(s_.data() + start, p_ - start)) return false;
         return Take((std::string("</") + tag + ">").c_str());
+    }
+    // One scalar element, checked so that the library reads it as a value: it leaks the array
+    // or struct around a scalar it cannot read, and reads past the end of an empty <base64/>.
+    bool Scalar(bool* ok) {
+        struct Kind {
+            const char* tag;
+            bool emptyForm;
+            bool (*text)(const char*, size_t);
+        };
+        static const Kind kinds[] = {{"i4", false, IntegerText},     {"int", false, IntegerText},
+                                     {"boolean", false, BooleanText}, {"double", false, DoubleText},
+                                     {"string", true, nullptr},       {"base64", false, nullptr},
+                                     {"dateTime.iso8601", false, DateTimeText}};
+        for (const Kind& k : kinds)
+            if (Peek((std::string("<") + k.tag + ">").c_str()) || Peek((std::string("<") + k.tag + "/>").c_str())) {
+                *ok = Leaf(k.tag, k.emptyForm, k.text);
+                return true;
+            }
+        return false;
     }
     bool Value(int depth) {
         if (depth > kXmlRpcDepth) return false;
@@ -51,14 +126,8 @@ public:
         Text();
         if (s_.compare(p_, 8, "</value>") == 0) return Take("</value>");  // a bare string
         p_ = start;
-        static const char* const scalars[] = {"i4", "int", "i8", "boolean", "double", "string",
-                                              "dateTime.iso8601", "base64"};
         bool ok = false;
-        for (const char* tag : scalars)
-            if (Peek((std::string("<") + tag + ">").c_str()) || Peek((std::string("<") + tag + "/>").c_str())) {
-                ok = Leaf(tag);
-                break;
-            }
+        if (Scalar(&ok) && !ok) return false;
         if (!ok && Take("<nil/>")) ok = true;
         if (!ok && Take("<array>")) {
             if (!Take("<data>")) {
@@ -76,7 +145,6 @@ public:
             }
             ok = Take("</struct>");
         }
-        if (!ok && Take("<struct/>")) ok = true;
         return ok && Take("</value>");
     }
     bool End() {

@@ -372,6 +372,36 @@ TEST(XmlRpcShape, OnlyWholeProtocolMessagesPass) {
         "</member></struct></value></param></params></methodCall>",
         ""};
     for (const char* xml : broken) EXPECT_FALSE(XmlRpcCallShapeOk(xml)) << xml;
+
+    // Scalars pass only in forms the library reads as values: it leaks the array or struct
+    // around one it cannot read, and reads past the end of an empty <base64/>.
+    const struct {
+        const char* value;
+        bool passes;
+    } scalars[] = {{"<i4>5</i4>", true},          {"<int> -3 </int>", true},
+                   {"<i4>x</i4>", false},         {"<i4>5x</i4>", false},
+                   {"<i4></i4>", false},          {"<i4/>", false},
+                   {"<i8>5</i8>", false},         {"<boolean>1</boolean>", true},
+                   {"<boolean>2</boolean>", false}, {"<double>-1.5e3</double>", true},
+                   {"<double>.5</double>", false}, {"<double>nan</double>", false},
+                   {"<string/>", true},           {"<string>a&amp;b</string>", true},
+                   {"<base64>QUJD</base64>", true}, {"<base64></base64>", true},
+                   {"<base64/>", false},          {"<dateTime.iso8601>20261210T10:11:12</dateTime.iso8601>", true},
+                   {"<dateTime.iso8601>2026-12-10</dateTime.iso8601>", false},
+                   {"<struct></struct>", true},   {"<struct/>", false},
+                   {"<array><data/></array>", true}};
+    for (const auto& c : scalars) {
+        const std::string inArray = std::string("<value><array><data><value>") + c.value + "</value></data></array></value>";
+        for (const std::string& value : {std::string("<value>") + c.value + "</value>", inArray}) {
+            EXPECT_EQ(XmlRpcCallShapeOk("<methodCall><methodName>a</methodName><params><param>" + value +
+                                        "</param></params></methodCall>"),
+                      c.passes)
+                << value;
+            EXPECT_EQ(XmlRpcResponseShapeOk("<methodResponse><params><param>" + value + "</param></params></methodResponse>"),
+                      c.passes)
+                << value;
+        }
+    }
     std::string deep = "<methodCall><methodName>a</methodName><params><param>";
     for (int i = 0; i < 1000; ++i) deep += "<value><array><data>";
     EXPECT_FALSE(XmlRpcCallShapeOk(deep));

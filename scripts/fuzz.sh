@@ -89,7 +89,7 @@ for target in $TARGETS; do
   if [ -d "$ROOT/fuzz/corpus/$target" ]; then cp "$ROOT/fuzz/corpus/$target"/* "$CORPUS/$target/"; fi
   echo "== $target (${BUDGET:-$RUNS runs})"
   if ! LUMORA_LIBDIR="$BUILD/lib" ASAN_OPTIONS=detect_leaks=1 \
-       "$BUILD/bin/$target" -runs="$RUNS" $BUDGET -seed=1 -max_len=4096 -timeout=10 \
+       "$BUILD/bin/$target" -runs="$RUNS" $BUDGET -seed=1 -max_len=4096 -timeout=10 -artifact_prefix="$BUILD/" \
        -rss_limit_mb=2048 "$CORPUS/$target" > "$BUILD/$target.log" 2>&1; then
     tail -40 "$BUILD/$target.log"
     STATUS=1

@@ -58,6 +58,14 @@ bool DateTimeText(const char* t, size_t n) {
     return true;
 }
 
+// No character XML forbids: control characters other than tab, CR and LF (the library scans
+// its tags as C strings and stops at a NUL, leaking what it has begun).
+bool XmlCharacters(const std::string& xml) {
+    for (unsigned char c : xml)
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') return false;
+    return true;
+}
+
 class Reader {
 public:
     explicit Reader(const std::string& xml) : s_(xml) {}
@@ -160,6 +168,7 @@ private:
 }  // namespace
 
 bool XmlRpcCallShapeOk(const std::string& xml) {
+    if (!XmlCharacters(xml)) return false;
     Reader r(xml);
     r.Prolog();
     if (!r.Take("<methodCall>") || !r.Take("<methodName>")) return false;
@@ -176,6 +185,7 @@ bool XmlRpcCallShapeOk(const std::string& xml) {
 }
 
 bool XmlRpcResponseShapeOk(const std::string& xml) {
+    if (!XmlCharacters(xml)) return false;
     Reader r(xml);
     r.Prolog();
     if (!r.Take("<methodResponse>")) return false;

@@ -389,7 +389,8 @@ TEST(XmlRpcShape, OnlyWholeProtocolMessagesPass) {
                    {"<base64/>", false},          {"<dateTime.iso8601>20261210T10:11:12</dateTime.iso8601>", true},
                    {"<dateTime.iso8601>2026-12-10</dateTime.iso8601>", false},
                    {"<struct></struct>", true},   {"<struct/>", false},
-                   {"<array><data/></array>", true}};
+                   {"<array><data/></array>", true},
+                   {"text\x10", false},            {"tab\tand\r\nnewline", true}};
     for (const auto& c : scalars) {
         const std::string inArray = std::string("<value><array><data><value>") + c.value + "</value></data></array></value>";
         for (const std::string& value : {std::string("<value>") + c.value + "</value>", inArray}) {
@@ -402,6 +403,11 @@ TEST(XmlRpcShape, OnlyWholeProtocolMessagesPass) {
                 << value;
         }
     }
+    // A NUL ends the library's scan of a tag: never let one through.
+    const char withNul[] = "<methodCall><methodName>a</methodName><params><param><value>a\0b"
+                           "</value></param></params></methodCall>";
+    EXPECT_TRUE(XmlRpcCallShapeOk(std::string(withNul, sizeof withNul - 1).replace(61, 1, " ")));
+    EXPECT_FALSE(XmlRpcCallShapeOk(std::string(withNul, sizeof withNul - 1)));
     std::string deep = "<methodCall><methodName>a</methodName><params><param>";
     for (int i = 0; i < 1000; ++i) deep += "<value><array><data>";
     EXPECT_FALSE(XmlRpcCallShapeOk(deep));

@@ -94,7 +94,8 @@ int Imagefind::NextImageName(char* out) {
 
 int Imagefind::InitImageCounter() {
     const int highest = GetHighestImageNumber(ImageDir);
-    const int used = HighestNumberUsed(ImageDir);
+    const int kept = ReadNumberingFile(ImageDir);
+    const int used = kept > highest ? kept : highest;
     if (used != 0) {
         ImageCounter.store(used);
         ImagesReported.store(used);
